@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests, the benchmarks and the
+# sample need, when any is missing. Runs as root on Debian 12.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ make
+  libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
+  libgtest-dev libbenchmark-dev libfftw3-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

