@@ -90,8 +90,46 @@ void onThreadExit(void (*hook)(void*), void* context)
 
 bool cpuidAvailable()
 {
-    // Every x86-64 processor has the identification instruction.
-    return true;
+    // The instruction exists exactly when the identification flag (bit 21)
+    // of the flags register can be toggled. The 128-byte step keeps the
+    // pushes clear of the compiler's red zone.
+    constexpr uintptr_t kIdFlag = uintptr_t{1} << 21;
+    uintptr_t original = 0;
+    uintptr_t toggled = 0;
+#if defined(__x86_64__)
+    __asm__ volatile(
+        "subq $128, %%rsp\n\t"
+        "pushfq\n\t"
+        "popq %0\n\t"
+        "movq %0, %1\n\t"
+        "xorq %2, %1\n\t"
+        "pushq %1\n\t"
+        "popfq\n\t"
+        "pushfq\n\t"
+        "popq %1\n\t"
+        "pushq %0\n\t"
+        "popfq\n\t"
+        "addq $128, %%rsp"
+        : "=&r"(original), "=&r"(toggled)
+        : "r"(kIdFlag)
+        : "cc", "memory");
+#else
+    __asm__ volatile(
+        "pushfl\n\t"
+        "popl %0\n\t"
+        "movl %0, %1\n\t"
+        "xorl %2, %1\n\t"
+        "pushl %1\n\t"
+        "popfl\n\t"
+        "pushfl\n\t"
+        "popl %1\n\t"
+        "pushl %0\n\t"
+        "popfl"
+        : "=&r"(original), "=&r"(toggled)
+        : "r"(kIdFlag)
+        : "cc", "memory");
+#endif
+    return ((original ^ toggled) & kIdFlag) != 0;
 }
 
 CpuidRegisters cpuid(uint32_t leaf, uint32_t subLeaf)

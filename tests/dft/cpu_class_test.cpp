@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "dft_plans.h"
+#include "engine.h"
+#include "runtime/platform.h"
+#include "variant/variant.h"
+
+namespace {
+
+// "GenuineIntel" and "AuthenticAMD" as leaf 0 returns them in B, C, D.
+constexpr uint32_t kIntel[3] = {0x756E6547, 0x6C65746E, 0x49656E69};
+constexpr uint32_t kAmd[3] = {0x68747541, 0x444D4163, 0x69746E65};
+constexpr uint32_t kAvxC = (1u << 27) | (1u << 28);
+constexpr uint32_t kSse42C = 1u << 20, kSsse3C = 1u << 9, kSse3C = 1u << 0;
+constexpr uint32_t kSse2D = 1u << 26;
+
+TEST(CpuClassForcingValue, PrefixesAndExactNumbersForceEverythingElseIsIgnored)
+{
+    const struct { const char* value; int32_t expected; } cases[] = {
+        {"AVX", 6},   {"AVX512F", 6}, {"avx", -1}, {"SSE42", 5}, {"SSE42x", 5}, {"SSE4", -1},
+        {"1", 0},     {"0", 0},       {"2", 2},    {"6", 6},     {"3x", 3},    {"00", -1},
+        {"7", -1},    {"-1", -1},     {"abc", -1}, {"", -1},     {"4294967298", -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(parseForcedClass(c.value), c.expected) << '"' << c.value << '"';
+}
+
+TEST(CpuClassDetection, AvxNeedsIntelBothBitsAndOsStateThenFirstFeatureWins)
+{
+    const uint32_t allC = kAvxC | kSse42C | kSsse3C | kSse3C;
+    const struct { const uint32_t* vendor; uint32_t c, d; uint64_t xcr0; int32_t expected; } cases[] = {
+        {kIntel, allC, kSse2D, 6, 6},
+        {kIntel, kAvxC, 0, 6, 6},
+        {kAmd, allC, kSse2D, 6, 5},                  // only the AVX test looks at the vendor
+        {kIntel, allC & ~(1u << 27), kSse2D, 6, 5},  // no OSXSAVE
+        {kIntel, allC & ~(1u << 28), kSse2D, 6, 5},  // no AVX
+        {kIntel, allC, kSse2D, 2, 5},                // AVX state not enabled
+        {kIntel, allC, kSse2D, 4, 5},
+        {kIntel, kSse42C, 0, 0, 5},                  // no lower feature needed
+        {kIntel, kSsse3C | kSse3C, kSse2D, 0, 4},
+        {kIntel, kSse3C, kSse2D, 0, 3},
+        {kIntel, 0, kSse2D, 0, 2},
+        {kIntel, 1u << 19, 1u << 25, 0, 0},          // SSE4.1 and SSE: neighbours of the tested bits
+    };
+    EXPECT_TRUE(platform::cpuidAvailable());  // every x86-64 processor can toggle the flag
+    for (const auto& c : cases) {
+        EXPECT_EQ(classFromFeatures(c.vendor[0], c.vendor[1], c.vendor[2], c.c, c.d, c.xcr0), c.expected)
+            << std::hex << "C=" << c.c << " D=" << c.d << " XCR0=" << c.xcr0;
+    }
+}
+
+// Forward and backward transforms with a head built by the given variant.
+std::vector<_DFT_Complex16> transformWith(const VariantOps* variant, int32_t n1, int32_t n2)
+{
+    int32_t internalLengths[2] = {n2, n1};
+    DFT_DESCRIPTOR_HANDLE h = nullptr;
+    EXPECT_EQ(variant->doubleComplex(&h, 2, internalLengths), 0);
+    EXPECT_EQ(configureOutOfPlace(h, n2), 0);
+    std::vector<_DFT_Complex16> in = testSignal(size_t(n1) * n2, 0.37), out(2 * in.size());
+    EXPECT_EQ(DftComputeForward(h, in.data(), out.data()) +
+                  DftComputeBackward(h, out.data(), &out[in.size()]), 0);
+    DftFreeDescriptor(&h);
+    return out;
+}
+
+// Every class the processor can run (and whichever one this process forces for
+// its member descriptors) must give the generic variant's bits.
+TEST(CpuClassVariants, EveryRunnableClassComputesTheGenericBits)
+{
+    if (classifyProcessor() > detectedProcessorClass())
+        GTEST_SKIP() << "forced beyond what this processor runs";
+    fillSequentialThreadServices(sharedThreadServices());
+    const int32_t shapes[][2] = {{12, 20}, {16, 64}, {7, 79}};
+    for (const auto& s : shapes) {
+        const auto reference = transformWith(variantForClass(kClassGeneric), s[0], s[1]);
+        for (int32_t cls = kClassSse2; cls <= detectedProcessorClass(); ++cls)
+            EXPECT_TRUE(sameBits(transformWith(variantForClass(cls), s[0], s[1]), reference)) << cls;
+    }
+}
+
+// Registered once per forcing value with REGVIAFFT_TEST_EXPECT_CLASS set to
+// the class expected, or to "detected" when the value must be ignored.
+TEST(CpuClassForcedProcess, EffectiveClassAndVariantFollowTheVariable)
+{
+    const char* expect = std::getenv("REGVIAFFT_TEST_EXPECT_CLASS");
+    if (expect == nullptr)
+        GTEST_SKIP() << "runs from the forcing registrations only";
+    ASSERT_NE(std::getenv("REGVIAFFT_DEBUG_CPU_TYPE"), nullptr);
+    const int32_t detected = detectedProcessorClass();
+    const int32_t expected = std::strcmp(expect, "detected") == 0 ? detected : std::atoi(expect);
+    EXPECT_EQ(classifyProcessor(), expected);
+    EXPECT_STREQ(activeVariantName(), variantForClass(expected)->name);
+
+}
+
+}  // namespace
