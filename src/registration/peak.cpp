@@ -1,0 +1,106 @@
+// Correlation peak of one template's surface and the shift it stands for,
+// refined to a fraction of a pixel when frames are reduced.
+#include <cmath>
+#include <cstdio>
+
+#include "RegViaFFT.h"
+#include "kernels.h"
+
+namespace regviafft {
+
+// Reported in both shifts, not negated, when a surface has no positive element.
+constexpr double kNoPeakShift = 800.0;
+
+SurfacePeak findSurfacePeak(const double* surface, int height, int width)
+{
+    SurfacePeak peak{0.0, 0, 0};
+    for (int r = 0; r < height; ++r) {
+        const double* row = surface + static_cast<size_t>(r) * width;
+        for (int c = 0; c < width; ++c) {
+            // Strictly greater: ties keep the first, NaN never wins.
+            if (row[c] > peak.value)
+                peak = {row[c], r, c};
+        }
+    }
+    return peak;
+}
+
+int signedWholeShift(int index, int size)
+{
+    return index >= size / 2 ? index - size : index;
+}
+
+AxisRefinement refineAxis(double peak, double following, double preceding, bool inclusiveBound)
+{
+    AxisRefinement axis{};
+    if (following >= preceding) {
+        axis.neighbour = following;
+        axis.side = 1.0;
+    } else {
+        axis.neighbour = preceding;
+        axis.side = -1.0;
+    }
+    axis.candidate1 = axis.neighbour / (axis.neighbour + peak);
+    axis.candidate2 = axis.neighbour / (axis.neighbour - peak);
+    const double first = std::fabs(axis.candidate1);
+    const double second = std::fabs(axis.candidate2);
+    const auto within = [inclusiveBound](double magnitude) {
+        return inclusiveBound ? magnitude <= 1.0 : magnitude < 1.0;
+    };
+    if (within(first)) {
+        axis.accepted = true;
+        axis.offset = axis.side * first;
+    } else if (within(second)) {
+        axis.accepted = true;
+        axis.offset = axis.side * second;
+    }
+    return axis;
+}
+
+void measureSurfaceShift(const double* surface, int height, int width, double scale,
+                         double* shiftY, double* shiftX, double* pcValue)
+{
+    const SurfacePeak peak = findSurfacePeak(surface, height, width);
+    *pcValue = peak.value;
+    if (peak.value == 0.0) {
+        *shiftY = kNoPeakShift;
+        *shiftX = kNoPeakShift;
+        return;
+    }
+    const double y0 = signedWholeShift(peak.row, height);
+    const double x0 = signedWholeShift(peak.col, width);
+    // Full-size frames keep whole pixels.
+    if (scale == 1.0) {
+        *shiftY = -y0;
+        *shiftX = -x0;
+        return;
+    }
+    const auto at = [surface, width](int r, int c) {
+        return surface[static_cast<size_t>(r) * width + c];
+    };
+    const int below = (peak.row + 1) % height;
+    const int above = (peak.row + height - 1) % height;
+    const int right = (peak.col + 1) % width;
+    const int left = (peak.col + width - 1) % width;
+
+    // Horizontally a candidate of magnitude 1 is rejected, vertically accepted.
+    const AxisRefinement x = refineAxis(peak.value, at(peak.row, right), at(peak.row, left), false);
+    if (!x.accepted)
+        std::printf("X_NONONO %f %f %f %f %f\n", x.candidate1, x.candidate2, x.side, x.neighbour,
+                    peak.value);
+    const AxisRefinement y = refineAxis(peak.value, at(below, peak.col), at(above, peak.col), true);
+    if (!y.accepted)
+        std::printf("Y_NONONO %f %f %f %f %f\n", y.candidate1, y.candidate2, y.side, y.neighbour,
+                    peak.value);
+    *shiftY = -(y0 + y.offset);
+    *shiftX = -(x0 + x.offset);
+}
+
+}  // namespace regviafft
+
+void CRegViaFFT::getShiftAmount_PCvalue(double* surface, double* shiftY, double* shiftX,
+                                        double* pcValue)
+{
+    regviafft::measureSurfaceShift(surface, reducedTemplateHeight, reducedTemplateWidth, scale,
+                                   shiftY, shiftX, pcValue);
+}
