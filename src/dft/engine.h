@@ -164,12 +164,28 @@ struct DftDescriptor {
                                           int32_t precision, int32_t domain, int32_t dimension,
                                           const int32_t* internalLengths);
 void makeUncommitted(DftDescriptor* d);
+// releasePlan frees `workspace` and `perThreadSlots` with plainRelease, each
+// member's plan with planDestroy, and destroys the members after the head.
 
 // commit.cpp
 [[nodiscard]] int32_t commitDescriptor(DftDescriptor* d);
+// Commit of a member whose working lists are already set: pass fields and methods.
+[[nodiscard]] int32_t commitWorkingDescriptor(DftDescriptor* d);
+// Working-list normalisation, in commit order.
+void sortByInputStride(DftDimensionList* list);  // stable: equal strides keep their order
+void removeUnitLengths(DftDimensionList* list);  // keeps at least one entry
+void mergeContiguousBatch(DftDimensionList* list);
+// Candidates for separate real and imaginary arrays: not applicable unless
+// complexStorage is DFT_REAL_REAL, then DFT_UNIMPLEMENTED.
+extern const DftMethod splitStorage1DMethod;
+extern const DftMethod splitStorage2DMethod;
+extern const DftMethod splitStorageNDMethod;
 
 // general_method.cpp
 extern const DftMethod generalMethod;
+// True when no one-dimensional plan of this length may be built: above 2^26
+// for a power of two, above 2^24 otherwise (lengths compared unsigned).
+[[nodiscard]] bool exceedsPlanLengthLimit(uint32_t length);
 
 // driver_2d.cpp
 int32_t driver2DOutOfPlace(const Complex* in, Complex* out, const int32_t inStride[2],
@@ -183,20 +199,77 @@ int32_t driver2DInPlace(const Complex* in, Complex* out, const int32_t inStride[
 [[nodiscard]] void* plainAllocate(size_t size, size_t alignment);
 [[nodiscard]] void* plainAllocateZeroed(size_t count, size_t size, size_t alignment);
 void plainRelease(void* p);
+// Alignment rule of both allocators: below 4 none (0), a power of two kept, else 64.
+[[nodiscard]] size_t effectiveAlignment(size_t alignment);
 [[nodiscard]] void* planAllocate(int64_t size);  // 32-byte aligned
 void planRelease(void* p);
+// Process-wide memory hooks; the defaults are malloc, calloc, realloc and free.
+struct MemoryHooks {
+    void* (*allocate)(size_t size);
+    void* (*allocateZeroed)(size_t count, size_t size);
+    void* (*reallocate)(void* p, size_t size);
+    void (*release)(void* p);
+};
+const MemoryHooks& memoryHooks();
+// Replaces the hooks (null restores the defaults); not while another thread allocates.
+void setMemoryHooks(const MemoryHooks* hooks);
+// Plain allocator counters: bytes obtained and blocks not yet released.
+int64_t plainAllocatedBytes();
+int64_t plainLiveBlocks();
 
 // runtime/buffer_cache.cpp
 [[nodiscard]] void* bufferAllocate(size_t size, size_t alignment);
 void bufferRelease(void* p);
+// Inspection of the cache, for tests and tools.
+struct BufferCacheRecordInfo {
+    uint32_t threadId;
+    bool dead;            // its thread has ended
+    int32_t blocks;       // entries holding a block
+    int32_t blocksInUse;
+};
+bool bufferCacheEnabled();  // decides the switch on first call
+int32_t bufferCacheRecordCount();
+bool bufferCacheRecordInfo(int32_t index, BufferCacheRecordInfo* info);  // index from 1
+int32_t bufferCacheFindRecord(uint32_t threadId);  // live record a slotless thread would take, or 0
 
 // runtime/thread_services.cpp
 DftThreadServices* sharedThreadServices();
 void fillSequentialThreadServices(DftThreadServices* services);
 void fillCacheSizeService(DftThreadServices* services);
 
+// runtime/thread_settings.cpp
+int32_t threadsPerCore();    // from the processor topology
+int32_t threadsAvailable();  // from the topology and the threading variables
+// Thread requests from the environment; the sequential engine never acts on them.
+enum ThreadDomain : int32_t {
+    kDomainAll, kDomainBlas, kDomainFft, kDomainVmath, kDomainSparse, kDomainCount
+};
+struct ThreadSettings {
+    int32_t domainThreads[kDomainCount];  // 0 when not set
+    bool dynamic;                         // on unless turned off
+    int32_t processesPerNode;             // 0 when not set
+    int32_t threadLevel;                  // 0 to 3, -1 when the variable is absent
+};
+// Values of the threading variables, null when unset.
+struct ThreadVariables {
+    const char* numThreads;        // REGVIAFFT_NUM_THREADS
+    const char* ompNumThreads;     // OMP_NUM_THREADS
+    const char* domainNumThreads;  // REGVIAFFT_DOMAIN_NUM_THREADS
+    const char* dynamic;           // REGVIAFFT_DYNAMIC
+    const char* processesPerNode;  // REGVIAFFT_PROCESSES_PER_NODE
+    const char* threadLevel;       // REGVIAFFT_THREAD_LEVEL
+};
+[[nodiscard]] ThreadSettings parseThreadSettings(const ThreadVariables& variables);
+const ThreadSettings& threadSettings();  // read from the environment once
+
 // runtime/cache_size.cpp
 int64_t lastLevelCacheSize(int32_t level);  // level 0: last found; -1 for an unknown level
+int32_t cacheLevelCount();                  // data and unified levels found
+constexpr int64_t kCacheEnumerationEnd = -1;
+constexpr int64_t kCacheLevelSkipped = 0;   // instruction cache
+// Bytes of the level one cache-parameter sub-leaf describes (registers A, B, C),
+// or one of the two markers above.
+int64_t cacheLevelSize(uint32_t a, uint32_t b, uint32_t c);
 
 // runtime/lock.cpp
 void engineLock();
@@ -204,5 +277,11 @@ void engineUnlock();
 
 // runtime/cpu_class.cpp
 int32_t classifyProcessor();  // effective class: forced or detected
+int32_t detectedProcessorClass();  // what the processor supports, whatever is forced
+// Class forced by a value of REGVIAFFT_DEBUG_CPU_TYPE, or -1 if the value is ignored.
+int32_t parseForcedClass(const char* value);
+// Class from leaf-0 vendor registers, leaf-1 feature registers and XCR0.
+int32_t classFromFeatures(uint32_t vendorB, uint32_t vendorC, uint32_t vendorD,
+                          uint32_t featuresC, uint32_t featuresD, uint64_t xcr0);
 
 #endif
