@@ -20,14 +20,19 @@ enum class PlanKind : int32_t { Codelet, FftPow2, MixedRadix, Direct, Chirp };
 // kind, so a variant can replace any kind's kernels.
 struct PlanKindOps {
     const char* name;
-    // Builds the kind's tables into plan->kindData and sets plan->workBytes.
-    [[nodiscard]] int32_t (*create)(DftPlan1D* plan);
+    // Builds the kind's tables into plan->kindData and sets plan->workBytes;
+    // the status must be checked (an attribute cannot say so on a pointer).
+    int32_t (*create)(DftPlan1D* plan);
     // Unnormalised transforms; src and dst may coincide; work holds at least
     // plan->workBytes bytes, 32-byte aligned.
     int32_t (*forward)(const DftPlan1D* plan, const Complex* src, Complex* dst, void* work);
     int32_t (*backward)(const DftPlan1D* plan, const Complex* src, Complex* dst, void* work);
     void (*release)(DftPlan1D* plan);
 };
+
+// planForward and planBackward move a caller's work buffer up to this
+// boundary, so every plan's work size includes this much room.
+constexpr size_t kPlanWorkAlignment = 32;
 
 struct DftPlan1D {
     PlanKind kind;
@@ -40,6 +45,9 @@ struct DftPlan1D {
 };
 
 // plan_1d.cpp
+// False below 1, for powers of two from 2^27, and for other lengths from 2^25
+// that do not factor; choosePlanKind is meaningful for supported lengths only.
+[[nodiscard]] bool planLengthSupported(int64_t length);
 [[nodiscard]] PlanKind choosePlanKind(int64_t length);
 [[nodiscard]] int32_t planCreate(DftPlan1D** out, const VariantOps* variant, int64_t length);
 int32_t planForward(const DftPlan1D* plan, const Complex* src, Complex* dst, void* work);
@@ -63,6 +71,23 @@ struct RadixFactors {
 };
 // The mixed-radix acceptance test: true when n factors as the plan requires.
 [[nodiscard]] bool factoriseMixedRadix(int64_t n, RadixFactors* factors);
+
+// plan_direct.cpp
+constexpr int32_t kMaxDirectLength = 75;  // also the largest mixed-radix factor
+// The defining sum over n <= kMaxDirectLength points; roots[k] = exp(-2*pi*i*k/n).
+// src and dst must not overlap.
+void directTransform(const Complex* roots, int32_t n, const Complex* src, Complex* dst,
+                     bool forward);
+
+// plan_chirp.cpp
+// Length of the cyclic convolution that computes a transform of length n.
+[[nodiscard]] int64_t chirpConvolutionLength(int64_t n);
+
+// plan_codelet.cpp
+// Unnormalised transform of a fixed length; src and dst may coincide.
+using CodeletRoutine = void (*)(const Complex* src, Complex* dst);
+// The routine for lengths 1 to 16 and 32, null for any other length.
+[[nodiscard]] CodeletRoutine codeletRoutine(int64_t length, bool forward);
 
 // plan_codelet.cpp, plan_fft_pow2.cpp, plan_mixed_radix.cpp, plan_direct.cpp, plan_chirp.cpp
 extern const PlanKindOps codeletPlanOps;

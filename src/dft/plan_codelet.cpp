@@ -1,0 +1,307 @@
+// Fixed-size transforms of lengths 1 to 16 and 32. Each length is composed at
+// compile time from butterflies of 2, 3, 4 and 5 points and direct odd-prime
+// sums: coprime factors by prime-factor mapping (no twiddles), the others by
+// Cooley-Tukey with constant twiddles. Every codelet loads its whole input
+// before writing, so src and dst may coincide.
+#include <array>
+#include <cstdint>
+
+#include "plan_1d.h"
+
+namespace {
+
+inline Complex operator+(Complex a, Complex b) { return {a.real + b.real, a.imag + b.imag}; }
+inline Complex operator-(Complex a, Complex b) { return {a.real - b.real, a.imag - b.imag}; }
+inline Complex operator*(double s, Complex a) { return {s * a.real, s * a.imag}; }
+inline Complex timesI(Complex a) { return {-a.imag, a.real}; }
+
+// Multiplies by exp(-i*pi/2) forward and exp(+i*pi/2) backward.
+template <bool Forward>
+inline Complex quarterTurn(Complex a) {
+    return Forward ? Complex{a.imag, -a.real} : Complex{-a.imag, a.real};
+}
+
+inline Complex multiply(Complex a, Complex w) {
+    return {a.real * w.real - a.imag * w.imag, a.real * w.imag + a.imag * w.real};
+}
+
+// cos and sin of 2*pi*k/n, correctly rounded; half turns for odd n, an octant
+// for 32 (which also serves 8 and 16).
+constexpr double kCos7[4] = {1.0, 0.6234898018587335, -0.2225209339563144, -0.9009688679024191};
+constexpr double kSin7[4] = {0.0, 0.7818314824680298, 0.9749279121818236, 0.4338837391175581};
+constexpr double kCos9[5] = {1.0, 0.766044443118978, 0.17364817766693036, -0.5,
+                             -0.9396926207859084};
+constexpr double kSin9[5] = {0.0, 0.6427876096865394, 0.984807753012208, 0.8660254037844386,
+                             0.3420201433256687};
+constexpr double kCos11[6] = {1.0, 0.8412535328311812, 0.41541501300188644,
+                              -0.14231483827328514, -0.6548607339452851, -0.9594929736144974};
+constexpr double kSin11[6] = {0.0, 0.5406408174555976, 0.9096319953545183,
+                              0.9898214418809327, 0.7557495743542583, 0.28173255684142967};
+constexpr double kCos13[7] = {1.0, 0.8854560256532099, 0.5680647467311558, 0.12053668025532305,
+                              -0.3546048870425356, -0.7485107481711011, -0.970941817426052};
+constexpr double kSin13[7] = {0.0, 0.46472317204376856, 0.8229838658936564, 0.992708874098054,
+                              0.9350162426854148, 0.6631226582407952, 0.23931566428755777};
+constexpr double kCos32[5] = {1.0, 0.9807852804032304, 0.9238795325112867, 0.8314696123025452,
+                              0.7071067811865476};
+constexpr double kSin32[5] = {0.0, 0.19509032201612828, 0.3826834323650898, 0.5555702330196022,
+                              0.7071067811865476};
+
+constexpr double sin32(int k) {
+    k %= 32;
+    if (k > 16) return -sin32(32 - k);
+    if (k > 8) return sin32(16 - k);
+    if (k > 4) return kCos32[8 - k];
+    return kSin32[k];
+}
+
+// Half-turn tables of an odd length n: cos is even and sin odd about n/2.
+constexpr double halfTurn(const double* table, int k, int n, bool odd) {
+    k %= n;
+    if (2 * k <= n) return table[k];
+    return odd ? -table[n - k] : table[n - k];
+}
+
+constexpr double unitCos(int k, int n) {
+    switch (n) {
+        case 7: return halfTurn(kCos7, k, n, false);
+        case 9: return halfTurn(kCos9, k, n, false);
+        case 11: return halfTurn(kCos11, k, n, false);
+        case 13: return halfTurn(kCos13, k, n, false);
+        default: return sin32(k * (32 / n) + 8);
+    }
+}
+
+constexpr double unitSin(int k, int n) {
+    switch (n) {
+        case 7: return halfTurn(kSin7, k, n, true);
+        case 9: return halfTurn(kSin9, k, n, true);
+        case 11: return halfTurn(kSin11, k, n, true);
+        case 13: return halfTurn(kSin13, k, n, true);
+        default: return sin32(k * (32 / n));
+    }
+}
+
+// exp(-2*pi*i*k/n) forward, exp(+2*pi*i*k/n) backward.
+template <bool Forward>
+constexpr Complex unitRoot(int k, int n) {
+    return {unitCos(k, n), Forward ? -unitSin(k, n) : unitSin(k, n)};
+}
+
+template <int N, bool Forward>
+void smallDft(Complex* v);
+
+template <bool Forward>
+inline void dft3(Complex* v) {
+    constexpr double c = -0.5;
+    constexpr double s = Forward ? -0.8660254037844386 : 0.8660254037844386;
+    const Complex sum = v[1] + v[2];
+    const Complex mid = v[0] + c * sum;
+    const Complex rot = timesI(s * (v[1] - v[2]));
+    v[0] = v[0] + sum;
+    v[1] = mid + rot;
+    v[2] = mid - rot;
+}
+
+template <bool Forward>
+inline void dft4(Complex* v) {
+    const Complex t0 = v[0] + v[2];
+    const Complex t1 = v[0] - v[2];
+    const Complex t2 = v[1] + v[3];
+    const Complex t3 = quarterTurn<Forward>(v[1] - v[3]);
+    v[0] = t0 + t2;
+    v[1] = t1 + t3;
+    v[2] = t0 - t2;
+    v[3] = t1 - t3;
+}
+
+template <bool Forward>
+inline void dft5(Complex* v) {
+    constexpr double c1 = 0.30901699437494745;
+    constexpr double c2 = -0.8090169943749473;
+    constexpr double s1 = Forward ? -0.9510565162951535 : 0.9510565162951535;
+    constexpr double s2 = Forward ? -0.5877852522924732 : 0.5877852522924732;
+    const Complex a1 = v[1] + v[4];
+    const Complex b1 = v[1] - v[4];
+    const Complex a2 = v[2] + v[3];
+    const Complex b2 = v[2] - v[3];
+    const Complex m1 = v[0] + c1 * a1 + c2 * a2;
+    const Complex m2 = v[0] + c2 * a1 + c1 * a2;
+    const Complex r1 = timesI(s1 * b1 + s2 * b2);
+    const Complex r2 = timesI(s2 * b1 - s1 * b2);
+    v[0] = v[0] + a1 + a2;
+    v[1] = m1 + r1;
+    v[4] = m1 - r1;
+    v[2] = m2 + r2;
+    v[3] = m2 - r2;
+}
+
+// Direct sum of an odd prime length from the symmetric and antisymmetric
+// halves of the input, as in dft3 and dft5.
+template <int P, bool Forward>
+inline void dftOddPrime(Complex* v) {
+    constexpr int h = (P - 1) / 2;
+    Complex sum[h + 1];
+    Complex diff[h + 1];
+    Complex total = v[0];
+    for (int j = 1; j <= h; ++j) {
+        sum[j] = v[j] + v[P - j];
+        diff[j] = v[j] - v[P - j];
+        total = total + sum[j];
+    }
+    Complex out[P];
+    out[0] = total;
+    for (int k = 1; k <= h; ++k) {
+        Complex even = v[0];
+        Complex odd = {0.0, 0.0};
+        for (int j = 1; j <= h; ++j) {
+            const Complex w = unitRoot<Forward>(j * k, P);
+            even = even + w.real * sum[j];
+            odd = odd + w.imag * diff[j];
+        }
+        out[k] = even + timesI(odd);
+        out[P - k] = even - timesI(odd);
+    }
+    for (int k = 0; k < P; ++k) v[k] = out[k];
+}
+
+constexpr int inverseModulo(int a, int m) {
+    for (int x = 1; x < m; ++x) {
+        if ((a * x) % m == 1) return x;
+    }
+    return 1;
+}
+
+// Prime-factor mapping for coprime n1, n2: input n1*N2 + n2*N1, output by the
+// Chinese remainder theorem.
+template <int N1, int N2, bool Forward>
+inline void primeFactor(Complex* v) {
+    constexpr int n = N1 * N2;
+    constexpr int out1 = N2 * inverseModulo(N2 % N1, N1);
+    constexpr int out2 = N1 * inverseModulo(N1 % N2, N2);
+    Complex rows[N1][N2];
+    for (int i1 = 0; i1 < N1; ++i1) {
+        for (int i2 = 0; i2 < N2; ++i2) rows[i1][i2] = v[(i1 * N2 + i2 * N1) % n];
+        smallDft<N2, Forward>(rows[i1]);
+    }
+    for (int k2 = 0; k2 < N2; ++k2) {
+        Complex column[N1];
+        for (int i1 = 0; i1 < N1; ++i1) column[i1] = rows[i1][k2];
+        smallDft<N1, Forward>(column);
+        for (int k1 = 0; k1 < N1; ++k1) v[(k1 * out1 + k2 * out2) % n] = column[k1];
+    }
+}
+
+template <int N1, int N2, bool Forward>
+constexpr std::array<Complex, N1 * N2> cooleyTukeyTwiddles() {
+    std::array<Complex, N1 * N2> w{};
+    for (int i1 = 0; i1 < N1; ++i1) {
+        for (int k2 = 0; k2 < N2; ++k2) w[i1 * N2 + k2] = unitRoot<Forward>(i1 * k2, N1 * N2);
+    }
+    return w;
+}
+
+// Input i1 + N1*i2, output k2 + N2*k1, twiddle w^(i1*k2) between the passes.
+template <int N1, int N2, bool Forward>
+inline void cooleyTukey(Complex* v) {
+    static constexpr std::array<Complex, N1* N2> w = cooleyTukeyTwiddles<N1, N2, Forward>();
+    Complex rows[N1][N2];
+    for (int i1 = 0; i1 < N1; ++i1) {
+        for (int i2 = 0; i2 < N2; ++i2) rows[i1][i2] = v[i1 + N1 * i2];
+        smallDft<N2, Forward>(rows[i1]);
+        for (int k2 = 1; k2 < N2; ++k2) {
+            if (i1 != 0) rows[i1][k2] = multiply(rows[i1][k2], w[i1 * N2 + k2]);
+        }
+    }
+    for (int k2 = 0; k2 < N2; ++k2) {
+        Complex column[N1];
+        for (int i1 = 0; i1 < N1; ++i1) column[i1] = rows[i1][k2];
+        smallDft<N1, Forward>(column);
+        for (int k1 = 0; k1 < N1; ++k1) v[k2 + N2 * k1] = column[k1];
+    }
+}
+
+template <int N, bool Forward>
+inline void smallDft(Complex* v) {
+    if constexpr (N == 2) {
+        const Complex t = v[1];
+        v[1] = v[0] - t;
+        v[0] = v[0] + t;
+    } else if constexpr (N == 3) {
+        dft3<Forward>(v);
+    } else if constexpr (N == 4) {
+        dft4<Forward>(v);
+    } else if constexpr (N == 5) {
+        dft5<Forward>(v);
+    } else if constexpr (N == 7 || N == 11 || N == 13) {
+        dftOddPrime<N, Forward>(v);
+    } else if constexpr (N == 6 || N == 10 || N == 14) {
+        primeFactor<2, N / 2, Forward>(v);
+    } else if constexpr (N == 12) {
+        primeFactor<4, 3, Forward>(v);
+    } else if constexpr (N == 15) {
+        primeFactor<3, 5, Forward>(v);
+    } else if constexpr (N == 8) {
+        cooleyTukey<2, 4, Forward>(v);
+    } else if constexpr (N == 9) {
+        cooleyTukey<3, 3, Forward>(v);
+    } else if constexpr (N == 16) {
+        cooleyTukey<4, 4, Forward>(v);
+    } else {
+        static_assert(N == 32, "no codelet of this length");
+        cooleyTukey<4, 8, Forward>(v);
+    }
+}
+
+template <int N, bool Forward>
+void codelet(const Complex* src, Complex* dst) {
+    Complex v[N];
+    for (int i = 0; i < N; ++i) v[i] = src[i];
+    if constexpr (N > 1) smallDft<N, Forward>(v);
+    for (int i = 0; i < N; ++i) dst[i] = v[i];
+}
+
+template <bool Forward>
+constexpr CodeletRoutine kCodelets[17] = {
+    nullptr,
+    codelet<1, Forward>,  codelet<2, Forward>,  codelet<3, Forward>,  codelet<4, Forward>,
+    codelet<5, Forward>,  codelet<6, Forward>,  codelet<7, Forward>,  codelet<8, Forward>,
+    codelet<9, Forward>,  codelet<10, Forward>, codelet<11, Forward>, codelet<12, Forward>,
+    codelet<13, Forward>, codelet<14, Forward>, codelet<15, Forward>, codelet<16, Forward>,
+};
+
+int32_t createCodelet(DftPlan1D* plan) {
+    if (codeletRoutine(plan->length, true) == nullptr) {
+        return kPlanBadLength;
+    }
+    plan->kindData = nullptr;
+    plan->workBytes = 0;
+    return kPlanOk;
+}
+
+template <bool Forward>
+int32_t computeCodelet(const DftPlan1D* plan, const Complex* src, Complex* dst, void*) {
+    codeletRoutine(plan->length, Forward)(src, dst);
+    return kPlanOk;
+}
+
+void releaseCodelet(DftPlan1D* plan) { plan->kindData = nullptr; }
+
+}  // namespace
+
+CodeletRoutine codeletRoutine(int64_t length, bool forward) {
+    if (length == 32) {
+        return forward ? codelet<32, true> : codelet<32, false>;
+    }
+    if (length < 1 || length > 16) {
+        return nullptr;
+    }
+    return forward ? kCodelets<true>[length] : kCodelets<false>[length];
+}
+
+const PlanKindOps codeletPlanOps = {
+    "codelet",
+    createCodelet,
+    computeCodelet<true>,
+    computeCodelet<false>,
+    releaseCodelet,
+};
