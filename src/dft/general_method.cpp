@@ -15,7 +15,6 @@ using Index = ptrdiff_t;
 
 constexpr uint32_t kPowerOfTwoLengthLimit = 1u << 26;
 constexpr uint32_t kOtherLengthLimit = 1u << 24;
-constexpr size_t kPlanWorkAlignment = 32;
 // More user threads than this is taken for a configuration mistake: each one
 // costs a workspace share and a slot.
 constexpr int32_t kMaxUserThreads = 1024;
@@ -212,10 +211,8 @@ void setPathFlags(DftDescriptor* head)
         if (status != kPlanOk)
             return planStatusToDft(status);
         m->planWorkSize = m->plan->workBytes;
-        // The plan moves the start of a caller's buffer up to 32 bytes.
-        const size_t need = m->planWorkSize == 0 ? 0 : m->planWorkSize + kPlanWorkAlignment;
-        if (need > head->workspaceSize)
-            head->workspaceSize = need;
+        if (m->planWorkSize > head->workspaceSize)
+            head->workspaceSize = m->planWorkSize;
         if (m != head)
             m->commitStatus = DFT_COMMITTED;
     }

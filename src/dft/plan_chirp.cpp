@@ -87,7 +87,7 @@ int32_t chirpCreate(DftPlan1D* plan) {
     }
     plan->kindData = d;
     // M elements of convolution buffer, then the sub-plan's own buffer.
-    plan->workBytes = d->sub->workBytes + static_cast<size_t>(16 * m + 32);
+    plan->workBytes = d->sub->workBytes + sizeof(Complex) * static_cast<size_t>(m) + kPlanWorkAlignment;
     return kPlanOk;
 }
 

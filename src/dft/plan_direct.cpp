@@ -68,7 +68,7 @@ int32_t directCreate(DftPlan1D* plan) {
     fillFullCircleRoots(roots, n);
     plan->kindData = roots;
     // Room for the whole result, so that src == dst works.
-    plan->workBytes = static_cast<size_t>(16 * n + 32);
+    plan->workBytes = sizeof(Complex) * static_cast<size_t>(n) + kPlanWorkAlignment;
     return kPlanOk;
 }
 

@@ -246,7 +246,7 @@ int32_t mixedRadixCreate(DftPlan1D* plan) {
     fillTables(d, n, circle, d->twiddles + (n - 1));
     planRelease(circle);
     plan->kindData = d;
-    plan->workBytes = static_cast<size_t>(sizeof(Complex) * n);
+    plan->workBytes = sizeof(Complex) * static_cast<size_t>(n) + kPlanWorkAlignment;
     return kPlanOk;
 }
 
