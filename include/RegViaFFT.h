@@ -39,8 +39,9 @@ public:
                int maxTemplates, int reductionDivisor, int marginY, int marginX,
                int windowLength, double steadyThreshold);
     // Processes one frame of frameWidth x frameHeight pixels of 4 bytes, rows
-    // packed without gaps, into dstFrame (same size, host-owned). Returns 1
-    // when the frame was analysed and dstFrame holds the compensated frame.
+    // packed without gaps, into dstFrame (same size, host-owned, not
+    // overlapping srcFrame). Returns 1 when the frame was analysed and dstFrame
+    // holds the compensated frame; 0 for a bypassed or refused frame.
     int Run(unsigned char* srcFrame, unsigned char* dstFrame, bool bypass);
     // Releases everything the object owns; may be repeated. Returns 0 only when
     // a transform descriptor could not be freed.
@@ -71,9 +72,17 @@ private:
     bool allocateBuffers();
     int buildTransformPlans();
     void copyStateFrom(const CRegViaFFT& other);
+    bool copyOwnedFrom(const CRegViaFFT& other);
+    void deriveReducedSizes(int reductionDivisor);
+    void resetMotionState();
 
     // pipeline.cpp
     void extractShiftAmount();
+    bool isCreated() const;
+    void rejectImplausibleMotion();
+    void smoothCameraPath();
+    void judgeWindow();
+    void handOverMotion();
 
     // gradient.cpp
     void getGradient(unsigned char* image, float* gradX, float* gradY, int mode);

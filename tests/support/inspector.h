@@ -80,6 +80,28 @@ struct RegViaFFTInspector {
     // object.cpp
     static int allocateImages(CRegViaFFT& o, int w, int h) { return o.allocateImages(w, h); }
     static bool deallocateImages(CRegViaFFT& o) { return o.deallocateImages(); }
+    // gradient.cpp, integral_image.cpp, template_placement.cpp
+    static void getGradient(CRegViaFFT& o, unsigned char* image, float* gx, float* gy, int mode)
+    {
+        o.getGradient(image, gx, gy, mode);
+    }
+    static void conductAntiAliasingFilter(CRegViaFFT& o, unsigned char* src, unsigned char* dst)
+    {
+        o.conductAntiAliasingFilter(src, dst);
+    }
+    static void constructIntegralImage(CRegViaFFT& o, double* src, double* dst, int w, int h)
+    {
+        o.constructIntegralImage(src, dst, w, h, 0, w - 1, 0, h - 1);
+    }
+    static int setTemplatePosition(CRegViaFFT& o, _IplImage* image) { return o.setTemplatePosition(image); }
+    // template_patch.cpp, phase_correlation.cpp, peak.cpp, motion_vector.cpp
+    static void getPCResult_fft(CRegViaFFT& o) { o.getPCResult_fft(); }
+    static void getNormaliseCrossPowerSpectrum_fft(CRegViaFFT& o, _DFT_Complex16* current,
+                                                   _DFT_Complex16* previous)
+    {
+        o.getNormaliseCrossPowerSpectrum_fft(current, previous);
+    }
+    static void getGMVwithScore(CRegViaFFT& o) { o.getGMVwithScore(CRegViaFFT::SCORE_COMBINED); }
 };
 
 #undef REGVIAFFT_FIELD

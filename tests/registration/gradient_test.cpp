@@ -1,0 +1,111 @@
+#include <cstdlib>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "inspector.h"
+#include "kernels.h"
+#include "synthetic_frames.h"
+
+using regviafft::centralGradient;
+using Floats = std::vector<float>;
+
+// image = x^2 + 3y^2: inner differences 4x and 12y, not halved. Mirroring
+// makes the first and last lines 0, where repeating or wrapping would not.
+TEST(CentralGradient, QuadraticRampGivesUnhalvedDifferencesAndZeroEdges)
+{
+    const int w = 9, h = 7;
+    std::vector<uint8_t> image(w * h);
+    for (int i = 0; i < w * h; ++i)
+        image[i] = static_cast<uint8_t>((i % w) * (i % w) + 3 * (i / w) * (i / w));
+    Floats gx(w * h), gy(w * h);
+    centralGradient(image.data(), w, h, gx.data(), gy.data());
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            EXPECT_EQ(gx[y * w + x], (x == 0 || x == w - 1) ? 0.0f : 4.0f * x) << y << "," << x;
+            EXPECT_EQ(gy[y * w + x], (y == 0 || y == h - 1) ? 0.0f : 12.0f * y) << y << "," << x;
+        }
+}
+
+// Exactly sized buffers, so a mirror index of -1 or 1 on the one-sample axis
+// would also trip the address sanitizer.
+TEST(CentralGradient, OneSampleAxisHasZeroDerivativeAcrossIt)
+{
+    const std::vector<uint8_t> line = {10, 40, 20, 90, 0};
+    const Floats along = {0.0f, 10.0f, 50.0f, -20.0f, 0.0f}, zero(5, 0.0f);
+    Floats gx(5), gy(5);
+    centralGradient(line.data(), 1, 5, gx.data(), gy.data());
+    EXPECT_EQ(gx, zero);
+    EXPECT_EQ(gy, along);
+    centralGradient(line.data(), 5, 1, gx.data(), gy.data());
+    EXPECT_EQ(gx, along);
+    EXPECT_EQ(gy, zero);
+}
+
+// Ramps rising (then falling) to the right and downwards: both operators must
+// give the same sign inside the frame, and a black frame exactly 0.
+TEST(GetGradient, SmoothedAndCentralModesAgreeInSign)
+{
+    const int w = 12, h = 10;
+    CRegViaFFT o;
+    ASSERT_EQ(o.Create(h, w, 4, 4, 1, 1, 0, 0, 30, 1.0), 1);
+    std::vector<uint8_t> image(w * h);
+    Floats gx[2] = {Floats(w * h), Floats(w * h)}, gy[2] = {Floats(w * h), Floats(w * h)};
+    for (float sign : {1.0f, -1.0f}) {
+        for (int i = 0; i < w * h; ++i)
+            image[i] = static_cast<uint8_t>(128 + sign * (3 * (i % w) + 5 * (i / w) - 50));
+        for (int m : {0, 1})
+            RegViaFFTInspector::getGradient(o, image.data(), gx[m].data(), gy[m].data(), m);
+        for (int i = 0; i < w * h; ++i) {
+            if (i % w == 0 || i % w == w - 1 || i / w == 0 || i / w == h - 1)
+                continue;
+            for (int mode : {0, 1})
+                ASSERT_TRUE(sign * gx[mode][i] > 0 && sign * gy[mode][i] > 0) << mode << " " << i;
+        }
+    }
+    std::fill(image.begin(), image.end(), 0);
+    RegViaFFTInspector::getGradient(o, image.data(), gx[1].data(), gy[1].data(), 1);
+    EXPECT_EQ(gx[1], Floats(w * h, 0.0f));
+    EXPECT_EQ(gy[1], Floats(w * h, 0.0f));
+}
+
+TEST(GetGradient, OtherModesAndMissingWorkspaceLeaveOutputsUntouched)
+{
+    const int w = 6, h = 5;
+    CRegViaFFT o;
+    ASSERT_EQ(o.Create(h, w, 4, 4, 1, 1, 0, 0, 30, 1.0), 1);
+    std::vector<uint8_t> image = synthetic::texturedFrame(w, h, 9);
+    const Floats sentinel(w * h, -7.5f);
+    Floats gx = sentinel, gy = sentinel;
+    for (int mode : {2, -1})
+        RegViaFFTInspector::getGradient(o, image.data(), gx.data(), gy.data(), mode);
+    void* (*const original)(std::size_t) = regviafft::scratchAllocate;
+    static int granted = 2;  // the third working image is refused
+    regviafft::scratchAllocate = [](std::size_t n) {
+        return granted-- > 0 ? std::malloc(n) : nullptr;
+    };
+    RegViaFFTInspector::getGradient(o, image.data(), gx.data(), gy.data(), 1);
+    regviafft::scratchAllocate = original;
+    EXPECT_EQ(gx, sentinel);
+    EXPECT_EQ(gy, sentinel);
+}
+
+// 255 * w(c, 8) per column, then each row scaled by w(r, rows): on 4 rows of 8
+// columns a swap of the two sizes changes every value. 80 * 0.08 = 6.4 is cut
+// to 6 before the row pass, and 6 * 0.08 rounds to 0 where 0.512 would not.
+TEST(HammingWeighting, PeriodicWindowColumnsFirstRoundedBetweenPasses)
+{
+    const std::vector<uint8_t> columnPass = {20, 55, 138, 221, 255, 221, 138, 55};
+    const std::vector<uint8_t> row0 = {2, 4, 11, 18, 20, 18, 11, 4};
+    std::vector<uint8_t> square(64, 255), wide(32, 255), out(32), grey(16, 80);
+    regviafft::hammingWeighting(square.data(), square.data(), 8, 8);
+    EXPECT_EQ(std::vector<uint8_t>(square.begin(), square.begin() + 8), row0);
+    EXPECT_EQ(std::vector<uint8_t>(square.begin() + 32, square.begin() + 40), columnPass);
+    CRegViaFFT o;
+    ASSERT_EQ(o.Create(4, 8, 4, 8, 1, 1, 0, 0, 30, 1.0), 1);
+    RegViaFFTInspector::conductAntiAliasingFilter(o, wide.data(), out.data());
+    EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 8), row0);
+    EXPECT_EQ(std::vector<uint8_t>(out.begin() + 16, out.begin() + 24), columnPass);
+    regviafft::hammingWeighting(grey.data(), grey.data(), 4, 4);
+    EXPECT_EQ(grey[0], 0);
+}

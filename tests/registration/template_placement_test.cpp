@@ -1,0 +1,265 @@
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <opencv2/core/core_c.h>
+
+#include "inspector.h"
+#include "kernels.h"
+#include "reference_filters.h"
+#include "synthetic_frames.h"
+
+using Insp = RegViaFFTInspector;
+
+namespace {
+
+struct Choice {
+    int row, col;
+    double bestMean, boxScore;
+};
+
+// One choice with 2 x 2 boxes and no margins on an h x w map.
+Choice choose(std::vector<double>& energy, int h, int w, Choice in)
+{
+    EXPECT_EQ(regviafft::chooseTemplateBox(energy.data(), h, w, 2, 2, 0, 0, 0, 0, &in.row, &in.col,
+                                           &in.bestMean, &in.boxScore, 0.1),
+              1);
+    return in;
+}
+
+// 2 x 2 blocks of the given means on rows 2-3, five columns apart from column
+// 2; with 4 x 4 templates block k belongs to the template at column 1 + 5k.
+int placeOnBlocks(const std::vector<double>& means, int maxTemplates, std::vector<int>& posX)
+{
+    const int h = 8, w = 5 * static_cast<int>(means.size()) + 2;
+    std::vector<double> energy(h * w, 0.0);
+    for (int i = 0; i < h * w; ++i)
+        if (i / w >= 2 && i / w < 4 && i % w >= 2 && (i % w - 2) % 5 < 2)
+            energy[i] = means[(i % w - 2) / 5];
+    std::vector<int> posY(10, -9);
+    posX.assign(10, -9);
+    int count = -9;
+    regviafft::placeTemplatesOnEnergy(energy.data(), h, w, {4, 4, 0, 0}, maxTemplates, posX.data(),
+                                      posY.data(), &count);
+    return count;
+}
+
+// Placement through the object on an image whose rows are padded as the
+// image library pads them (width rounded up to 4 bytes).
+int placeThroughObject(CRegViaFFT& o, const std::vector<uint8_t>& frame, int w, int h)
+{
+    IplImage* image = cvCreateImage(cvSize(w, h), IPL_DEPTH_8U, 1);
+    for (int y = 0; y < h; ++y)
+        std::copy(&frame[y * w], &frame[y * w] + w, image->imageData + y * image->widthStep);
+    const int result = Insp::setTemplatePosition(o, image);
+    cvReleaseImage(&image);
+    return result;
+}
+
+// Lets n scratch allocations through, then refuses every one until destroyed.
+struct FailAfter {
+    static inline int left = 0;
+    void* (*saved)(std::size_t) = regviafft::scratchAllocate;
+    explicit FailAfter(int n)
+    {
+        left = n;
+        regviafft::scratchAllocate = [](std::size_t b) {
+            return left-- > 0 ? std::malloc(b) : nullptr;
+        };
+    }
+    ~FailAfter() { regviafft::scratchAllocate = saved; }
+};
+
+}  // namespace
+
+// Margins left 1, right 2, top 3, bottom 0 with a 2 x 3 box on 10 x 12: rows
+// 3..6 and columns 1..5 are tried. Energy rising to the bottom right picks the
+// last corner, falling energy the first; the exact box means follow.
+TEST(ChooseTemplateBox, ScanStopsTwoShortOfTheFarMargins)
+{
+    const int h = 10, w = 12;
+    for (bool rising : {true, false}) {
+        std::vector<double> map(h * w);
+        for (int i = 0; i < h * w; ++i)
+            map[i] = rising ? 100 * (i / w) + i % w : 100 * (h - i / w) + (w - i % w);
+        int row = -1, col = -1;
+        double bestMean = 0.0, boxScore = -1.0;
+        ASSERT_EQ(regviafft::chooseTemplateBox(map.data(), h, w, 2, 3, 1, 2, 3, 0, &row, &col,
+                                               &bestMean, &boxScore, 0.1),
+                  1);
+        EXPECT_EQ(row, rising ? 6 : 3);
+        EXPECT_EQ(col, rising ? 5 : 1);
+        EXPECT_EQ(boxScore, rising ? 656.0 : 660.0);
+        EXPECT_EQ(bestMean, boxScore);
+    }
+}
+
+// A band of 10s over columns 0..2 of rows 2-3: the second box overlaps the
+// first and wins with its damped pixels (22 > 20 next to it); each choice
+// damps once the box chosen just before it.
+TEST(ChooseTemplateBox, OverlappingChoicesCountDampedEnergy)
+{
+    const int h = 6, w = 10;
+    std::vector<double> energy(h * w, 0.0);
+    for (int i = 0; i < h * w; ++i)
+        energy[i] = (i / w == 2 || i / w == 3) && i % w < 3 ? 10.0 : 0.0;
+    Choice c = choose(energy, h, w, {-1, -1, 0.0, 0.0});
+    EXPECT_EQ(c.row, 2);
+    EXPECT_EQ(c.col, 0);
+    c = choose(energy, h, w, c);
+    EXPECT_EQ(c.col, 1);
+    EXPECT_DOUBLE_EQ(c.boxScore, 5.5);
+    choose(energy, h, w, c);
+    const std::vector<double> row3(energy.begin() + 3 * w, energy.begin() + 3 * w + 4);
+    EXPECT_EQ(row3, (std::vector<double>{10.0 * 0.1, 10.0 * 0.1 * 0.1, 10.0 * 0.1, 0.0}));
+}
+
+// Every case ties boxes exactly. Skewed: (2, 2) and (3, 3) sum to 5 and the
+// first one's centroid (2.6, 2.6) is nearer (3, 3). Even: the centroid
+// (2.5, 2.5) is as far from both, so the first stays. Lone pixel at (3, 2):
+// its four boxes tie and only (3, 2) itself is nearer than (3, 1); swapping
+// the centroid's coordinates would end at (2, 2). Without a reference mean the
+// first box in scan order always stays.
+TEST(ChooseTemplateBox, TieGoesToTheStrictlyNearerBoxOnceAReferenceExists)
+{
+    const int n = 8;
+    using Pixels = std::vector<std::pair<int, double>>;  // index n * row + column, energy
+    const Pixels skewed = {{18, 1}, {19, 1}, {26, 1}, {27, 2}, {36, 3}};
+    const Pixels even = {{18, 1}, {19, 1}, {26, 1}, {27, 1}, {36, 3}};
+    const Pixels lone = {{26, 4}};
+    struct Case { const Pixels* pixels; double bestMean; int row, col; };
+    for (const Case& c : {Case{&skewed, 1.0, 3, 3}, Case{&skewed, 0.0, 2, 2},
+                          Case{&even, 1.0, 2, 2}, Case{&lone, 1.0, 3, 2}, Case{&lone, 0.0, 2, 1}}) {
+        std::vector<double> energy(n * n, 0.0);
+        for (const auto& [index, value] : *c.pixels)
+            energy[index] = value;
+        const Choice out = choose(energy, n, n, {-1, -1, c.bestMean, 0.0});
+        EXPECT_EQ(out.row, c.row) << "expected column " << c.col << ", bestMean " << c.bestMean;
+        EXPECT_EQ(out.col, c.col) << "expected row " << c.row << ", bestMean " << c.bestMean;
+    }
+}
+
+// Choices go in order of block mean. Ratio 0.1 holds while t <= N / 2 and
+// 0.4 after; a mean equal to its limit (10 = 100 * 0.1) ends the placement.
+TEST(PlaceTemplatesOnEnergy, AcceptanceRatioRisesAfterHalfTheTemplates)
+{
+    std::vector<int> posX;
+    EXPECT_EQ(placeOnBlocks({100, 50, 35, 30, 12}, 4, posX), 3);
+    EXPECT_EQ(posX, (std::vector<int>{1, 6, 11, -9, -9, -9, -9, -9, -9, -9}));
+    EXPECT_EQ(placeOnBlocks({100, 50, 35, 30, 12}, 5, posX), 3);
+    EXPECT_EQ(placeOnBlocks({100, 50, 45, 42, 39}, 5, posX), 4);
+    EXPECT_EQ(placeOnBlocks({100, 50, 45, 42, 39}, 1, posX), 1);
+    EXPECT_EQ(placeOnBlocks({100, 10, 9}, 3, posX), 1);
+}
+
+// Independent greedy search: energy from plain double filters, every box
+// summed directly over the scan area. Float filtering moves a box sum by far
+// less than 0.05, so each choice and acceptance is first checked to be clear
+// of that. The object's own kernels, sizes, margins and row padding are used.
+TEST(SetTemplatePosition, TexturedFrameMatchesDirectGreedySearch)
+{
+    const int w = 90, h = 70, tH = 20, tW = 16, mY = 2, mX = 10, n = 7;
+    const int qH = tH / 4, qW = tW / 4, bh = tH - 2 * qH, bw = tW - 2 * qW;
+    const std::vector<uint8_t> frame = synthetic::texturedFrame(w, h, 21);
+    const reference::Derivatives d = reference::smoothedDerivatives(frame, w, h);
+    std::vector<double> e(w * h);
+    for (int i = 0; i < w * h; ++i)
+        e[i] = std::fabs(d.dx[i]) + std::fabs(d.dy[i]);
+    std::vector<int> expectX, expectY;
+    double bestMean = 0.0;
+    for (int t = 0, pr = -1, pc = -1; t < n; ++t) {
+        for (int i = 0; pr >= 0 && i < w * h; ++i)
+            if (i / w >= pr && i / w < pr + bh && i % w >= pc && i % w < pc + bw)
+                e[i] *= 0.1;
+        double best = 0.0, second = 0.0;
+        for (int r = mY + qH; r <= h - bh - mY - qH - 2; ++r)
+            for (int c = mX + qW; c <= w - bw - mX - qW - 2; ++c) {
+                double s = 0.0;
+                for (int y = r; y < r + bh; ++y)
+                    for (int x = c; x < c + bw; ++x)
+                        s += e[y * w + x];
+                second = s > best ? best : std::max(second, s);
+                if (s > best)
+                    best = s, pr = r, pc = c;
+            }
+        ASSERT_GT(best - second, 0.05) << "choice " << t << " is too close to call";
+        const double mean = best / (bh * bw), limit = bestMean * (t > 0.5 * n ? 0.4 : 0.1);
+        ASSERT_GT(std::fabs(mean - limit), 0.05 / (bh * bw)) << "acceptance " << t;
+        if (mean <= limit)
+            break;
+        bestMean = std::max(bestMean, mean);
+        expectX.push_back(pc - qW);
+        expectY.push_back(pr - qH);
+    }
+    CRegViaFFT o;
+    ASSERT_EQ(o.Create(h, w, tH, tW, n, 1, mY, mX, 30, 1.0), 1);
+    ASSERT_EQ(placeThroughObject(o, frame, w, h), 1);
+    const int count = Insp::templateCount(o);
+    ASSERT_GT(count, 1);
+    EXPECT_EQ(std::vector<int>(Insp::tmplPosX(o), Insp::tmplPosX(o) + count), expectX);
+    EXPECT_EQ(std::vector<int>(Insp::tmplPosY(o), Insp::tmplPosY(o) + count), expectY);
+    for (int t = 0; t < count; ++t) {
+        const int top = Insp::tmplPosY(o)[t], left = Insp::tmplPosX(o)[t];
+        EXPECT_TRUE(top >= mY && top + tH - 1 <= h - mY - 3);
+        EXPECT_TRUE(left >= mX && left + tW - 1 <= w - mX - 3);
+    }
+}
+
+// Black: no box beats 0. 15 x 15 with 16-pixel templates: no candidate corner.
+// A template without rows has an empty box: mean 0, not 0 / 0, and no choice.
+TEST(SetTemplatePosition, FrameWithoutCandidatesPlacesNothingAndSucceeds)
+{
+    std::vector<double> ones(64, 1.0);
+    Choice flat{-1, -1, 0.0, -1.0};
+    EXPECT_EQ(regviafft::chooseTemplateBox(ones.data(), 8, 8, 0, 2, 0, 0, 0, 0, &flat.row,
+                                           &flat.col, &flat.bestMean, &flat.boxScore, 0.1),
+              1);
+    EXPECT_TRUE(flat.row == -1 && flat.col == -1 && flat.boxScore == 0.0);
+    CRegViaFFT black, tiny;
+    ASSERT_EQ(black.Create(30, 40, 8, 8, 4, 1, 2, 2, 30, 1.0), 1);
+    ASSERT_EQ(tiny.Create(16, 16, 16, 16, 4, 1, 0, 0, 30, 1.0), 1);
+    EXPECT_EQ(placeThroughObject(black, std::vector<uint8_t>(40 * 30, 0), 40, 30), 1);
+    EXPECT_EQ(placeThroughObject(tiny, synthetic::texturedFrame(15, 15, 4), 15, 15), 1);
+    for (CRegViaFFT* o : {&black, &tiny}) {
+        EXPECT_EQ(Insp::templateCount(*o), 0);
+        EXPECT_EQ(Insp::tmplPosX(*o)[0], -1);
+    }
+}
+
+// Four workspaces come first, then one table per choice: failing the sixth
+// allocation stops at the second choice with the first position written.
+TEST(SetTemplatePosition, AllocationFailuresReportAndKeepTheCount)
+{
+    const int w = 64, h = 48;
+    const std::vector<uint8_t> frame = synthetic::texturedFrame(w, h, 5);
+    CRegViaFFT ok;
+    ASSERT_EQ(ok.Create(h, w, 12, 12, 3, 1, 2, 2, 30, 1.0), 1);
+    ASSERT_EQ(placeThroughObject(ok, frame, w, h), 1);
+    for (int failAt : {0, 1, 2, 3, 5}) {
+        CRegViaFFT o;
+        ASSERT_EQ(o.Create(h, w, 12, 12, 3, 1, 2, 2, 30, 1.0), 1);
+        const int countBefore = Insp::templateCount(o);
+        testing::internal::CaptureStdout();
+        {
+            FailAfter guard(failAt);
+            EXPECT_EQ(placeThroughObject(o, frame, w, h), 0);
+        }
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  failAt < 4 ? "ERROR in setTemplatePosition\n"
+                             : "Memory Allocation Error in setTmplPos()\n");
+        EXPECT_EQ(Insp::templateCount(o), countBefore);
+        EXPECT_EQ(Insp::tmplPosX(o)[0], failAt < 4 ? -1 : Insp::tmplPosX(ok)[0]);
+        EXPECT_EQ(Insp::tmplPosX(o)[1], -1);
+    }
+    std::vector<double> energy(36, 1.0);
+    int row = 1, col = 1;
+    double bestMean = 1.0, boxScore = 0.0;
+    FailAfter guard(0);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(regviafft::chooseTemplateBox(energy.data(), 6, 6, 2, 2, 0, 0, 0, 0, &row, &col,
+                                           &bestMean, &boxScore, 0.1),
+              0);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(energy, std::vector<double>(36, 1.0));
+}

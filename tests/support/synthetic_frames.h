@@ -1,0 +1,104 @@
+// Deterministic synthetic grey frames for registration tests: smooth waves and
+// soft-edged rectangles, so every region has edges in both directions and the
+// content can be displaced by whole or fractional pixels.
+#ifndef REGVIAFFT_TEST_SYNTHETIC_FRAMES_H
+#define REGVIAFFT_TEST_SYNTHETIC_FRAMES_H
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace synthetic {
+
+// Small linear congruential generator: the same numbers on every platform,
+// unlike the standard distributions.
+class Lcg {
+public:
+    explicit Lcg(uint32_t seed) : state_(seed * 2654435761u + 1u) {}
+    double uniform(double lo, double hi)
+    {
+        state_ = state_ * 1664525u + 1013904223u;
+        return lo + (hi - lo) * static_cast<double>(state_ >> 8) / 16777216.0;
+    }
+
+private:
+    uint32_t state_;
+};
+
+// Edge profile about one pixel wide, so fractional shifts stay meaningful.
+inline double softStep(double t) { return 0.5 + 0.5 * std::tanh(1.5 * t); }
+
+// Grey frame of width x height, row-major, packed. The content is displaced by
+// (shiftX, shiftY) pixels: positive moves it right and down, so frame(x, y)
+// equals the unshifted frame at (x - shiftX, y - shiftY) up to rounding.
+inline std::vector<uint8_t> texturedFrame(int width, int height, uint32_t seed,
+                                          double shiftX = 0.0, double shiftY = 0.0)
+{
+    Lcg rng(seed);
+    struct Wave { double fx, fy, phase, amplitude; };
+    struct Rect { double left, top, right, bottom, level; };
+    const double twoPi = 6.283185307179586;
+    std::vector<Wave> waves(3);
+    for (Wave& w : waves) {
+        const double angle = rng.uniform(0.0, twoPi);
+        const double period = rng.uniform(7.0, 23.0);
+        w = {std::cos(angle) / period, std::sin(angle) / period, rng.uniform(0.0, twoPi),
+             rng.uniform(12.0, 25.0)};
+    }
+    const double largest = std::max(4.0, std::min(width, height) / 3.0);
+    std::vector<Rect> rects(12);
+    for (Rect& r : rects) {
+        const double w = rng.uniform(3.0, largest), h = rng.uniform(3.0, largest);
+        const double left = rng.uniform(-w / 2, width - w / 2);
+        const double top = rng.uniform(-h / 2, height - h / 2);
+        r = {left, top, left + w, top + h, rng.uniform(-70.0, 70.0)};
+    }
+    std::vector<uint8_t> frame(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const double u = x - shiftX, v = y - shiftY;
+            double value = 120.0;
+            for (const Wave& w : waves)
+                value += w.amplitude * std::sin(twoPi * (w.fx * u + w.fy * v) + w.phase);
+            for (const Rect& r : rects)
+                value += r.level * softStep(u - r.left) * softStep(r.right - u) *
+                         softStep(v - r.top) * softStep(r.bottom - v);
+            frame[static_cast<size_t>(y) * width + x] =
+                static_cast<uint8_t>(std::lrint(std::clamp(value, 0.0, 255.0)));
+        }
+    }
+    return frame;
+}
+
+// Whole-pixel displacement of a packed grey frame by (dx, dy), positive right
+// and down; pixels uncovered at the border repeat the nearest edge pixel.
+inline std::vector<uint8_t> shiftFrame(const std::vector<uint8_t>& frame, int width, int height,
+                                       int dx, int dy)
+{
+    std::vector<uint8_t> out(frame.size());
+    for (int y = 0; y < height; ++y) {
+        const int sy = std::clamp(y - dy, 0, height - 1);
+        for (int x = 0; x < width; ++x) {
+            const int sx = std::clamp(x - dx, 0, width - 1);
+            out[static_cast<size_t>(y) * width + x] = frame[static_cast<size_t>(sy) * width + sx];
+        }
+    }
+    return out;
+}
+
+// Four-byte pixels as the host passes them: grey in the first three bytes,
+// 255 in the fourth.
+inline std::vector<uint8_t> toFourBytePixels(const std::vector<uint8_t>& grey)
+{
+    std::vector<uint8_t> out(grey.size() * 4);
+    for (size_t i = 0; i < grey.size(); ++i) {
+        out[4 * i] = out[4 * i + 1] = out[4 * i + 2] = grey[i];
+        out[4 * i + 3] = 255;
+    }
+    return out;
+}
+
+}  // namespace synthetic
+
+#endif
