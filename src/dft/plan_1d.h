@@ -88,6 +88,11 @@ void directTransform(const Complex* roots, int32_t n, const Complex* src, Comple
 using CodeletRoutine = void (*)(const Complex* src, Complex* dst);
 // The routine for lengths 1 to 16 and 32, null for any other length.
 [[nodiscard]] CodeletRoutine codeletRoutine(int64_t length, bool forward);
+// The same transforms reading src[i*srcStride] and writing dst[i*dstStride];
+// in place only with equal strides.
+using StridedCodeletRoutine = void (*)(const Complex* src, ptrdiff_t srcStride, Complex* dst,
+                                       ptrdiff_t dstStride);
+[[nodiscard]] StridedCodeletRoutine stridedCodeletRoutine(int64_t length, bool forward);
 
 // plan_codelet.cpp, plan_fft_pow2.cpp, plan_mixed_radix.cpp, plan_direct.cpp, plan_chirp.cpp
 extern const PlanKindOps codeletPlanOps;

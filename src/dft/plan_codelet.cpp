@@ -3,22 +3,35 @@
 // sums: coprime factors by prime-factor mapping (no twiddles), the others by
 // Cooley-Tukey with constant twiddles. Every codelet loads its whole input
 // before writing, so src and dst may coincide.
-#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <type_traits>
+#include <utility>
 
 #include "plan_1d.h"
+
+// Each codelet must compile to one straight-line body with its values in
+// registers; a butterfly left out of line spills them all to memory.
+#if defined(__GNUC__)
+#define REGVIAFFT_FLATTEN __attribute__((flatten))
+#else
+#define REGVIAFFT_FLATTEN
+#endif
 
 namespace {
 
 inline Complex operator+(Complex a, Complex b) { return {a.real + b.real, a.imag + b.imag}; }
 inline Complex operator-(Complex a, Complex b) { return {a.real - b.real, a.imag - b.imag}; }
 inline Complex operator*(double s, Complex a) { return {s * a.real, s * a.imag}; }
-inline Complex timesI(Complex a) { return {-a.imag, a.real}; }
+// a + i*b and a - i*b. Both lanes add or subtract, so the compiler can keep
+// a complex value in one vector register.
+inline Complex plusI(Complex a, Complex b) { return {a.real - b.imag, a.imag + b.real}; }
+inline Complex minusI(Complex a, Complex b) { return {a.real + b.imag, a.imag - b.real}; }
 
-// Multiplies by exp(-i*pi/2) forward and exp(+i*pi/2) backward.
+// a + b*exp(-i*pi/2) forward, a + b*exp(+i*pi/2) backward.
 template <bool Forward>
-inline Complex quarterTurn(Complex a) {
-    return Forward ? Complex{a.imag, -a.real} : Complex{-a.imag, a.real};
+inline Complex plusQuarterTurn(Complex a, Complex b) {
+    return Forward ? minusI(a, b) : plusI(a, b);
 }
 
 inline Complex multiply(Complex a, Complex w) {
@@ -87,8 +100,20 @@ constexpr Complex unitRoot(int k, int n) {
     return {unitCos(k, n), Forward ? -unitSin(k, n) : unitSin(k, n)};
 }
 
+// Calls f(std::integral_constant<int, i>) for i = 0..N-1: every index is a
+// compile-time constant, so local arrays stay in registers.
+template <typename F, int... I>
+inline void unrollOver(F&& f, std::integer_sequence<int, I...>) {
+    (f(std::integral_constant<int, I>{}), ...);
+}
+
+template <int N, typename F>
+inline void unroll(F&& f) {
+    unrollOver(f, std::make_integer_sequence<int, N>{});
+}
+
 template <int N, bool Forward>
-void smallDft(Complex* v);
+inline void smallDft(Complex* v);
 
 template <bool Forward>
 inline void dft3(Complex* v) {
@@ -96,10 +121,10 @@ inline void dft3(Complex* v) {
     constexpr double s = Forward ? -0.8660254037844386 : 0.8660254037844386;
     const Complex sum = v[1] + v[2];
     const Complex mid = v[0] + c * sum;
-    const Complex rot = timesI(s * (v[1] - v[2]));
+    const Complex rot = s * (v[1] - v[2]);
     v[0] = v[0] + sum;
-    v[1] = mid + rot;
-    v[2] = mid - rot;
+    v[1] = plusI(mid, rot);
+    v[2] = minusI(mid, rot);
 }
 
 template <bool Forward>
@@ -107,11 +132,11 @@ inline void dft4(Complex* v) {
     const Complex t0 = v[0] + v[2];
     const Complex t1 = v[0] - v[2];
     const Complex t2 = v[1] + v[3];
-    const Complex t3 = quarterTurn<Forward>(v[1] - v[3]);
+    const Complex t3 = v[1] - v[3];
     v[0] = t0 + t2;
-    v[1] = t1 + t3;
+    v[1] = plusQuarterTurn<Forward>(t1, t3);
     v[2] = t0 - t2;
-    v[3] = t1 - t3;
+    v[3] = plusQuarterTurn<!Forward>(t1, t3);
 }
 
 template <bool Forward>
@@ -126,13 +151,13 @@ inline void dft5(Complex* v) {
     const Complex b2 = v[2] - v[3];
     const Complex m1 = v[0] + c1 * a1 + c2 * a2;
     const Complex m2 = v[0] + c2 * a1 + c1 * a2;
-    const Complex r1 = timesI(s1 * b1 + s2 * b2);
-    const Complex r2 = timesI(s2 * b1 - s1 * b2);
+    const Complex r1 = s1 * b1 + s2 * b2;
+    const Complex r2 = s2 * b1 - s1 * b2;
     v[0] = v[0] + a1 + a2;
-    v[1] = m1 + r1;
-    v[4] = m1 - r1;
-    v[2] = m2 + r2;
-    v[3] = m2 - r2;
+    v[1] = plusI(m1, r1);
+    v[4] = minusI(m1, r1);
+    v[2] = plusI(m2, r2);
+    v[3] = minusI(m2, r2);
 }
 
 // Direct sum of an odd prime length from the symmetric and antisymmetric
@@ -143,25 +168,28 @@ inline void dftOddPrime(Complex* v) {
     Complex sum[h + 1];
     Complex diff[h + 1];
     Complex total = v[0];
-    for (int j = 1; j <= h; ++j) {
+    unroll<h>([&](auto i) {
+        constexpr int j = decltype(i)::value + 1;
         sum[j] = v[j] + v[P - j];
         diff[j] = v[j] - v[P - j];
         total = total + sum[j];
-    }
+    });
     Complex out[P];
     out[0] = total;
-    for (int k = 1; k <= h; ++k) {
+    unroll<h>([&](auto ik) {
+        constexpr int k = decltype(ik)::value + 1;
         Complex even = v[0];
         Complex odd = {0.0, 0.0};
-        for (int j = 1; j <= h; ++j) {
-            const Complex w = unitRoot<Forward>(j * k, P);
+        unroll<h>([&](auto ij) {
+            constexpr int j = decltype(ij)::value + 1;
+            constexpr Complex w = unitRoot<Forward>(j * k, P);
             even = even + w.real * sum[j];
             odd = odd + w.imag * diff[j];
-        }
-        out[k] = even + timesI(odd);
-        out[P - k] = even - timesI(odd);
-    }
-    for (int k = 0; k < P; ++k) v[k] = out[k];
+        });
+        out[k] = plusI(even, odd);
+        out[P - k] = minusI(even, odd);
+    });
+    unroll<P>([&](auto k) { v[k] = out[k]; });
 }
 
 constexpr int inverseModulo(int a, int m) {
@@ -179,45 +207,49 @@ inline void primeFactor(Complex* v) {
     constexpr int out1 = N2 * inverseModulo(N2 % N1, N1);
     constexpr int out2 = N1 * inverseModulo(N1 % N2, N2);
     Complex rows[N1][N2];
-    for (int i1 = 0; i1 < N1; ++i1) {
-        for (int i2 = 0; i2 < N2; ++i2) rows[i1][i2] = v[(i1 * N2 + i2 * N1) % n];
+    unroll<N1>([&](auto i1) {
+        unroll<N2>([&](auto i2) { rows[i1][i2] = v[(i1 * N2 + i2 * N1) % n]; });
         smallDft<N2, Forward>(rows[i1]);
-    }
-    for (int k2 = 0; k2 < N2; ++k2) {
+    });
+    unroll<N2>([&](auto k2) {
         Complex column[N1];
-        for (int i1 = 0; i1 < N1; ++i1) column[i1] = rows[i1][k2];
+        unroll<N1>([&](auto i1) { column[i1] = rows[i1][k2]; });
         smallDft<N1, Forward>(column);
-        for (int k1 = 0; k1 < N1; ++k1) v[(k1 * out1 + k2 * out2) % n] = column[k1];
-    }
-}
-
-template <int N1, int N2, bool Forward>
-constexpr std::array<Complex, N1 * N2> cooleyTukeyTwiddles() {
-    std::array<Complex, N1 * N2> w{};
-    for (int i1 = 0; i1 < N1; ++i1) {
-        for (int k2 = 0; k2 < N2; ++k2) w[i1 * N2 + k2] = unitRoot<Forward>(i1 * k2, N1 * N2);
-    }
-    return w;
+        unroll<N1>([&](auto k1) { v[(k1 * out1 + k2 * out2) % n] = column[k1]; });
+    });
 }
 
 // Input i1 + N1*i2, output k2 + N2*k1, twiddle w^(i1*k2) between the passes.
 template <int N1, int N2, bool Forward>
 inline void cooleyTukey(Complex* v) {
-    static constexpr std::array<Complex, N1* N2> w = cooleyTukeyTwiddles<N1, N2, Forward>();
     Complex rows[N1][N2];
-    for (int i1 = 0; i1 < N1; ++i1) {
-        for (int i2 = 0; i2 < N2; ++i2) rows[i1][i2] = v[i1 + N1 * i2];
+    unroll<N1>([&](auto i1) {
+        unroll<N2>([&](auto i2) { rows[i1][i2] = v[i1 + N1 * i2]; });
         smallDft<N2, Forward>(rows[i1]);
-        for (int k2 = 1; k2 < N2; ++k2) {
-            if (i1 != 0) rows[i1][k2] = multiply(rows[i1][k2], w[i1 * N2 + k2]);
-        }
-    }
-    for (int k2 = 0; k2 < N2; ++k2) {
+        unroll<N2>([&](auto k2) {
+            constexpr int t = decltype(i1)::value * decltype(k2)::value;
+            if constexpr (t % (N1 * N2) == 0) {
+                return;
+            } else if constexpr (4 * t % (N1 * N2) == 0) {
+                // Whole quarter turns need no multiplication.
+                constexpr int quarters = 4 * t / (N1 * N2) % 4;
+                const Complex zero = {0.0, 0.0};
+                const Complex a = rows[i1][k2];
+                rows[i1][k2] = quarters == 1   ? plusQuarterTurn<Forward>(zero, a)
+                               : quarters == 2 ? zero - a
+                                               : plusQuarterTurn<!Forward>(zero, a);
+            } else {
+                constexpr Complex w = unitRoot<Forward>(t, N1 * N2);
+                rows[i1][k2] = multiply(rows[i1][k2], w);
+            }
+        });
+    });
+    unroll<N2>([&](auto k2) {
         Complex column[N1];
-        for (int i1 = 0; i1 < N1; ++i1) column[i1] = rows[i1][k2];
+        unroll<N1>([&](auto i1) { column[i1] = rows[i1][k2]; });
         smallDft<N1, Forward>(column);
-        for (int k1 = 0; k1 < N1; ++k1) v[k2 + N2 * k1] = column[k1];
-    }
+        unroll<N1>([&](auto k1) { v[k2 + N2 * k1] = column[k1]; });
+    });
 }
 
 template <int N, bool Forward>
@@ -253,11 +285,19 @@ inline void smallDft(Complex* v) {
 }
 
 template <int N, bool Forward>
-void codelet(const Complex* src, Complex* dst) {
+REGVIAFFT_FLATTEN void stridedCodelet(const Complex* src, ptrdiff_t srcStride, Complex* dst, ptrdiff_t dstStride) {
     Complex v[N];
-    for (int i = 0; i < N; ++i) v[i] = src[i];
+    unroll<N>([&](auto i) { v[i] = src[i * srcStride]; });
     if constexpr (N > 1) smallDft<N, Forward>(v);
-    for (int i = 0; i < N; ++i) dst[i] = v[i];
+    unroll<N>([&](auto i) { dst[i * dstStride] = v[i]; });
+}
+
+template <int N, bool Forward>
+REGVIAFFT_FLATTEN void codelet(const Complex* src, Complex* dst) {
+    Complex v[N];
+    unroll<N>([&](auto i) { v[i] = src[i]; });
+    if constexpr (N > 1) smallDft<N, Forward>(v);
+    unroll<N>([&](auto i) { dst[i] = v[i]; });
 }
 
 template <bool Forward>
@@ -267,6 +307,17 @@ constexpr CodeletRoutine kCodelets[17] = {
     codelet<5, Forward>,  codelet<6, Forward>,  codelet<7, Forward>,  codelet<8, Forward>,
     codelet<9, Forward>,  codelet<10, Forward>, codelet<11, Forward>, codelet<12, Forward>,
     codelet<13, Forward>, codelet<14, Forward>, codelet<15, Forward>, codelet<16, Forward>,
+};
+
+template <bool Forward>
+constexpr StridedCodeletRoutine kStridedCodelets[17] = {
+    nullptr,
+    stridedCodelet<1, Forward>,  stridedCodelet<2, Forward>,  stridedCodelet<3, Forward>,
+    stridedCodelet<4, Forward>,  stridedCodelet<5, Forward>,  stridedCodelet<6, Forward>,
+    stridedCodelet<7, Forward>,  stridedCodelet<8, Forward>,  stridedCodelet<9, Forward>,
+    stridedCodelet<10, Forward>, stridedCodelet<11, Forward>, stridedCodelet<12, Forward>,
+    stridedCodelet<13, Forward>, stridedCodelet<14, Forward>, stridedCodelet<15, Forward>,
+    stridedCodelet<16, Forward>,
 };
 
 int32_t createCodelet(DftPlan1D* plan) {
@@ -296,6 +347,16 @@ CodeletRoutine codeletRoutine(int64_t length, bool forward) {
         return nullptr;
     }
     return forward ? kCodelets<true>[length] : kCodelets<false>[length];
+}
+
+StridedCodeletRoutine stridedCodeletRoutine(int64_t length, bool forward) {
+    if (length == 32) {
+        return forward ? stridedCodelet<32, true> : stridedCodelet<32, false>;
+    }
+    if (length < 1 || length > 16) {
+        return nullptr;
+    }
+    return forward ? kStridedCodelets<true>[length] : kStridedCodelets<false>[length];
 }
 
 const PlanKindOps codeletPlanOps = {

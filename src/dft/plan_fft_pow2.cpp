@@ -1,15 +1,15 @@
-// Power-of-two plan of order m (N = 2^m, 5 <= m <= 26). Every order above 5
-// starts with one bit-reversal permutation of the whole array and then runs
-// decimation-in-time stages in place:
-// - orders 6 to 10: a radix-4 stage on groups of 4, a radix-2 stage to groups
-//   of 8 when m is odd, radix-4 stages up to N; the first one or two stages
-//   run inside the permutation, on each row it writes;
-// - order 11: the order-10 stages on each block of 1024, one radix-2 stage;
-// - orders 12 and up: N = P*Q with P = 2^s. The bit-reversed array is then P
+// Power-of-two plan of order m (N = 2^m, 5 <= m <= 26), decimation in time:
+// - orders 6 to 11: the bit-reversed array's blocks of L = 16 are each the
+//   transform of input rev(b) + j*N/L, j < L, so a strided codelet computes
+//   them straight from the input, permutation and first stages in one; a
+//   radix-2 stage when m is odd and radix-4 stages join the blocks up to N;
+// - orders 12 and up: one bit-reversal permutation of the whole array, then
+//   N = P*Q with P = 2^s. The bit-reversed array is then P
 //   bit-reversed blocks of Q, transformed in place (recursively), followed by
 //   P-point transforms across the blocks, a few adjacent columns at a time
 //   gathered with their twiddles into the work buffer.
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "plan_1d.h"
@@ -38,15 +38,17 @@ struct DftFftPlan {
     int32_t coreOrder;                 // order of the innermost blocks, 6 to 11
     int32_t tableOrder;                // T: triples cover w = exp(-2*pi*i/2^T)
     int32_t tileBits;                  // g: the permutation moves 2^g x 2^g tiles
-    int64_t headLength;                // 1, 4, 8 or 16: blocks the permutation leaves transformed
-    int32_t reversalBits;              // width of the reversal table: g or the largest s
+    int32_t blockOrder;                // orders 6 to 11: log2 L = 4, else 0
+    int32_t reversalBits;              // width of the reversal table: g, s or m - log2 L
     const uint32_t* reversal;          // bit reversal of reversalBits-bit numbers
     const Complex* twiddles;           // (w^k, w^2k, w^3k) for k = 0..2^T/4
     const double* quarterSines;        // orders >= 12: sin(2*pi*k/N), k = 0..N/4
     // Codelets of orders 4 and 5: the order-5 plan, and columns of 16 and 32.
     CodeletRoutine codeletForward[6];
     CodeletRoutine codeletBackward[6];
-    size_t workBytes;                  // gathered columns, orders >= 12
+    StridedCodeletRoutine blockForward;   // length L, orders 6 to 11
+    StridedCodeletRoutine blockBackward;
+    size_t workBytes;                  // orders >= 12: gathered columns; else an input copy
 };
 
 // The split s of an order m >= 12: the first factor P = 2^s of N.
@@ -153,24 +155,20 @@ void radix2Stage(Complex* a, int64_t n, int64_t q, const Complex* tw, int32_t ta
     }
 }
 
-// Stages of a transform of order 2..11 on bit-reversed input, in place, from
-// transformed blocks of `done` (1: none yet) up to the whole array.
+// Stages of a transform of order 2..11 on bit-reversed input, in place.
 template <bool Forward>
-void coreStages(Complex* a, int32_t order, const DftFftPlan* f, int64_t done) {
+void coreStages(Complex* a, int32_t order, const DftFftPlan* f) {
     const int64_t n = int64_t{1} << order;
     if (order == kLargestTableOrder) {
         const int64_t half = n / 2;
-        coreStages<Forward>(a, order - 1, f, done);
-        coreStages<Forward>(a + half, order - 1, f, done);
+        coreStages<Forward>(a, order - 1, f);
+        coreStages<Forward>(a + half, order - 1, f);
         radix2Stage<Forward>(a, n, half, f->twiddles, f->tableOrder);
         return;
     }
-    int64_t q = done;
-    if (q == 1) {
-        radix4First<Forward>(a, n);
-        q = 4;
-    }
-    if (q == 4 && order % 2 == 1) {
+    radix4First<Forward>(a, n);
+    int64_t q = 4;
+    if (order % 2 == 1) {
         radix2Stage<Forward>(a, n, q, f->twiddles, f->tableOrder);
         q = 8;
     }
@@ -186,7 +184,7 @@ void splitStages(Complex* a, int32_t level, const DftFftPlan* f, Complex* work);
 template <bool Forward>
 void blockStages(Complex* a, int32_t level, const DftFftPlan* f, Complex* work) {
     if (level == f->levelCount) {
-        coreStages<Forward>(a, f->coreOrder, f, f->headLength);
+        coreStages<Forward>(a, f->coreOrder, f);
     } else {
         splitStages<Forward>(a, level, f, work);
     }
@@ -221,7 +219,7 @@ void columnGroup(Complex* a, int32_t level, const DftFftPlan* f, Complex* work, 
         if (codelet != nullptr) {
             codelet(work + i * p, work + i * p);
         } else {
-            coreStages<Forward>(work + i * p, s, f, 1);
+            coreStages<Forward>(work + i * p, s, f);
         }
     }
     for (int64_t k1 = 0; k1 < p; ++k1) {
@@ -243,19 +241,6 @@ void splitStages(Complex* a, int32_t level, const DftFftPlan* f, Complex* work) 
     }
 }
 
-// The first stages of the innermost blocks, on one row of a tile while it is
-// in cache: blocks of headLength are transformed when it returns.
-template <bool Forward>
-void headStages(Complex* row, int64_t side, const DftFftPlan* f) {
-    if (f->headLength == 1) return;
-    radix4First<Forward>(row, side);
-    if (f->headLength == 8) {
-        radix2Stage<Forward>(row, side, 4, f->twiddles, f->tableOrder);
-    } else if (f->headLength == 16) {
-        radix4Stage<Forward>(row, side, 4, f->twiddles, (int64_t{1} << (f->tableOrder - 2)) / 4);
-    }
-}
-
 constexpr int64_t kTileElements = int64_t{1} << (2 * kTileBits);
 
 // Copies tile rows a < 2^g of 2^g elements into tile[a*2^g + b].
@@ -266,8 +251,7 @@ void loadTile(const Complex* from, int64_t stride, int64_t side, Complex* tile) 
 }
 
 // to[reverse(b)*stride + reverse(a)] = tile[a*2^g + b]; each row is written
-// whole and given the head stages while it is in cache.
-template <bool Forward>
+// whole.
 void storeTile(const DftFftPlan* f, const Complex* tile, Complex* to, int64_t stride) {
     const int32_t shift = f->reversalBits - f->tileBits;
     const int64_t side = int64_t{1} << f->tileBits;
@@ -276,7 +260,6 @@ void storeTile(const DftFftPlan* f, const Complex* tile, Complex* to, int64_t st
         for (int64_t a = 0; a < side; ++a) {
             out[f->reversal[a] >> shift] = tile[a * side + b];
         }
-        headStages<Forward>(out, side, f);
     }
 }
 
@@ -284,7 +267,6 @@ void storeTile(const DftFftPlan* f, const Complex* tile, Complex* to, int64_t st
 // + reverse(a): tiles of 2^g x 2^g move whole through a local copy, so the
 // strided rows are read and written one at a time and in full. In place,
 // tiles mid and reverse(mid) swap.
-template <bool Forward>
 void bitReverse(const DftFftPlan* f, const Complex* src, Complex* dst) {
     const int32_t g = f->tileBits;
     const int64_t side = int64_t{1} << g;
@@ -298,9 +280,9 @@ void bitReverse(const DftFftPlan* f, const Complex* src, Complex* dst) {
             loadTile(src + mid * side, stride, side, tile);
             if (src == dst && mid < rmid) {
                 loadTile(src + rmid * side, stride, side, partner);
-                storeTile<Forward>(f, partner, dst + mid * side, stride);
+                storeTile(f, partner, dst + mid * side, stride);
             }
-            storeTile<Forward>(f, tile, dst + rmid * side, stride);
+            storeTile(f, tile, dst + rmid * side, stride);
         }
         int64_t bit = midCount >> 1;  // reversed increment of rmid
         while ((rmid & bit) != 0) {
@@ -311,6 +293,29 @@ void bitReverse(const DftFftPlan* f, const Complex* src, Complex* dst) {
     }
 }
 
+// Orders 6 to 11: the codelet blocks straight from the input, then the
+// stages joining blocks of L up to N.
+template <bool Forward>
+void blockedTransform(const DftFftPlan* f, const Complex* in, Complex* dst) {
+    const int64_t n = int64_t{1} << f->order;
+    const int64_t length = int64_t{1} << f->blockOrder;
+    const int64_t blocks = n / length;
+    const int32_t shift = f->reversalBits - (f->order - f->blockOrder);
+    const StridedCodeletRoutine block = Forward ? f->blockForward : f->blockBackward;
+    for (int64_t b = 0; b < blocks; ++b) {
+        block(in + (f->reversal[b] >> shift), static_cast<ptrdiff_t>(blocks), dst + b * length, 1);
+    }
+    int64_t q = length;
+    if ((f->order - f->blockOrder) % 2 == 1) {
+        radix2Stage<Forward>(dst, n, q, f->twiddles, f->tableOrder);
+        q *= 2;
+    }
+    const int64_t tableQuarter = int64_t{1} << (f->tableOrder - 2);
+    for (; q < n; q *= 4) {
+        radix4Stage<Forward>(dst, n, q, f->twiddles, tableQuarter / q);
+    }
+}
+
 template <bool Forward>
 int32_t computeFft(const DftPlan1D* plan, const Complex* src, Complex* dst, void* work) {
     const auto* f = static_cast<const DftFftPlan*>(plan->kindData);
@@ -318,12 +323,19 @@ int32_t computeFft(const DftPlan1D* plan, const Complex* src, Complex* dst, void
         (Forward ? f->codeletForward : f->codeletBackward)[kMinOrder](src, dst);
         return kPlanOk;
     }
-    bitReverse<Forward>(f, src, dst);
     if (f->levelCount == 0) {
-        coreStages<Forward>(dst, f->order, f, f->headLength);
-    } else {
-        splitStages<Forward>(dst, 0, f, static_cast<Complex*>(work));
+        // The blocks read the whole input before the stages finish: in place,
+        // they read a copy.
+        const Complex* in = src;
+        if (src == dst) {
+            std::memcpy(work, src, sizeof(Complex) * (size_t{1} << f->order));
+            in = static_cast<const Complex*>(work);
+        }
+        blockedTransform<Forward>(f, in, dst);
+        return kPlanOk;
     }
+    bitReverse(f, src, dst);
+    splitStages<Forward>(dst, 0, f, static_cast<Complex*>(work));
     return kPlanOk;
 }
 
@@ -349,12 +361,14 @@ void planLevels(DftFftPlan* f) {
     f->coreOrder = order;
     f->tableOrder = order > largest ? order : largest;
     f->tileBits = f->order / 2 < kTileBits ? f->order / 2 : kTileBits;
-    // Tile rows are 2^g long; order 11 runs blocks of order 10. Split plans
-    // leave the head to the blocks: a tile row of a large array is not in
-    // cache when written, and waiting for it costs more than a separate pass.
-    const int32_t inner = f->order == kLargestTableOrder ? f->order - 1 : f->order;
-    f->headLength = f->levelCount > 0 ? 1 : inner % 2 == 1 ? 8 : f->tileBits == kTileBits ? 16 : 4;
     f->reversalBits = largest > f->tileBits ? largest : f->tileBits;
+    f->blockOrder = 0;
+    if (f->levelCount == 0 && f->order > kMinOrder) {
+        // Blocks of 32 measured no faster: their codelet spills its registers.
+        f->blockOrder = 4;
+        const int32_t blockBits = f->order - f->blockOrder;
+        f->reversalBits = blockBits > f->reversalBits ? blockBits : f->reversalBits;
+    }
 }
 
 // Fills the triples (w^k, w^2k, w^3k), w = exp(-2*pi*i/2^T). The 1024-point
@@ -462,6 +476,10 @@ int32_t createFft(DftPlan1D* plan) {
     }
     if (f->levelCount > 0) {
         f->workBytes = kColumnBufferElements * sizeof(Complex) + kPlanWorkAlignment;
+    } else if (f->blockOrder > 0) {
+        f->workBytes = sizeof(Complex) * static_cast<size_t>(n) + kPlanWorkAlignment;
+        f->blockForward = stridedCodeletRoutine(int64_t{1} << f->blockOrder, true);
+        f->blockBackward = stridedCodeletRoutine(int64_t{1} << f->blockOrder, false);
     }
     plan->kindData = f;
     plan->workBytes = f->workBytes;
