@@ -1,46 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 
+#include "dft_plans.h"
 #include "engine.h"
 
 namespace {
-
-// Hooks that log the last raw block and fill new blocks with garbage.
-struct HookLog {
-    char* raw = nullptr;
-    size_t requested = 0;
-    void* freed = nullptr;
-    bool fail = false;
-} hookLog;
-
-void* loggingAllocate(size_t size)
-{
-    if (hookLog.fail)
-        return nullptr;
-    hookLog.requested = size;
-    hookLog.raw = static_cast<char*>(std::memset(std::malloc(size), 0xAB, size));
-    return hookLog.raw;
-}
-
-void loggingRelease(void* p)
-{
-    hookLog.freed = p;
-    std::free(p);
-}
-
-struct LoggingHooks {
-    LoggingHooks()
-    {
-        hookLog = HookLog{};
-        MemoryHooks hooks = memoryHooks();
-        hooks.allocate = loggingAllocate;
-        hooks.release = loggingRelease;
-        setMemoryHooks(&hooks);
-    }
-    ~LoggingHooks() { setMemoryHooks(nullptr); }
-};
 
 uintptr_t wordBefore(const void* p, size_t words)
 {
@@ -51,9 +16,9 @@ uintptr_t wordBefore(const void* p, size_t words)
 
 }  // namespace
 
-TEST(PlainAllocator, AlignmentRuleHeaderWordsAndCounters)
+TEST(PlainAllocator, AlignmentRuleHeaderWordsCountersAndNullRequests)
 {
-    LoggingHooks logging;
+    RecordingHooks hooks;
     const size_t header = 2 * sizeof(uintptr_t);
     // Requested alignment, then the one used: below 4 none, non-powers of two 64.
     const size_t rule[][2] = {{48, 64}, {100, 64}, {2, 0}, {3, 0}, {4, 4}, {4096, 4096}};
@@ -61,31 +26,27 @@ TEST(PlainAllocator, AlignmentRuleHeaderWordsAndCounters)
         const int64_t bytes = plainAllocatedBytes(), blocks = plainLiveBlocks();
         auto* p = static_cast<char*>(plainAllocate(100, r[0]));
         ASSERT_NE(p, nullptr);
-        EXPECT_EQ(hookLog.requested, r[1] + 100 + header) << r[0];
+        EXPECT_EQ(hooks.requested, r[1] + 100 + header) << r[0];
         EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % (r[1] == 0 ? 1 : r[1]), 0u) << r[0];
-        EXPECT_TRUE(p >= hookLog.raw + header && (r[1] != 0 || p == hookLog.raw + header));
-        EXPECT_LE(p + 100, hookLog.raw + hookLog.requested);
-        EXPECT_TRUE(wordBefore(p, 2) == reinterpret_cast<uintptr_t>(hookLog.raw) &&
-                    wordBefore(p, 1) == hookLog.requested) << "header: raw pointer, total";
-        EXPECT_TRUE(plainAllocatedBytes() == bytes + static_cast<int64_t>(hookLog.requested) &&
+        EXPECT_TRUE(p >= hooks.raw + header && (r[1] != 0 || p == hooks.raw + header));
+        EXPECT_LE(p + 100, hooks.raw + hooks.requested);
+        EXPECT_TRUE(wordBefore(p, 2) == reinterpret_cast<uintptr_t>(hooks.raw) &&
+                    wordBefore(p, 1) == hooks.requested) << "header: raw pointer, total";
+        EXPECT_TRUE(plainAllocatedBytes() == bytes + static_cast<int64_t>(hooks.requested) &&
                     plainLiveBlocks() == blocks + 1);
         plainRelease(p);
-        EXPECT_EQ(hookLog.freed, hookLog.raw);
+        EXPECT_EQ(hooks.freed, hooks.raw);
         EXPECT_TRUE(plainAllocatedBytes() == bytes && plainLiveBlocks() == blocks);
     }
-}
-
-TEST(PlainAllocator, ZeroedIsClearAndEmptyOverflowingOrFailedRequestsGiveNull)
-{
-    LoggingHooks logging;
+    // Zeroed blocks are clear; empty, overflowing or failed requests give null.
     auto* p = static_cast<unsigned char*>(plainAllocateZeroed(7, 9, 16));
     ASSERT_NE(p, nullptr);
-    EXPECT_EQ(hookLog.requested, 16 + 63 + 2 * sizeof(uintptr_t));
+    EXPECT_EQ(hooks.requested, 16 + 63 + 2 * sizeof(uintptr_t));
     for (int i = 0; i < 63; ++i)
         ASSERT_EQ(p[i], 0) << i;
     plainRelease(p);
 
-    hookLog = HookLog{};
+    hooks.raw = nullptr;
     const int64_t blocks = plainLiveBlocks();
     EXPECT_EQ(plainAllocate(0, 16), nullptr);
     EXPECT_EQ(plainAllocateZeroed(0, 9, 16), nullptr);
@@ -93,23 +54,23 @@ TEST(PlainAllocator, ZeroedIsClearAndEmptyOverflowingOrFailedRequestsGiveNull)
     EXPECT_EQ(plainAllocate(SIZE_MAX - 8, 16), nullptr);
     EXPECT_EQ(planAllocate(0), nullptr);
     EXPECT_EQ(planAllocate(-5), nullptr);
-    EXPECT_EQ(hookLog.raw, nullptr);
-    hookLog.fail = true;
+    EXPECT_EQ(hooks.raw, nullptr);
+    hooks.countdown = 1;
     EXPECT_EQ(plainAllocate(64, 16), nullptr);
     EXPECT_EQ(plainLiveBlocks(), blocks);
 }
 
 TEST(PlanAllocator, BlocksAre32ByteAlignedAndStoreTheRawPointer)
 {
-    LoggingHooks logging;
+    RecordingHooks hooks;
     for (int64_t size = 1; size <= 100; ++size) {
         auto* p = static_cast<char*>(planAllocate(size));
         ASSERT_NE(p, nullptr);
-        EXPECT_EQ(hookLog.requested, static_cast<size_t>(size) + sizeof(void*) + 32);
+        EXPECT_EQ(hooks.requested, static_cast<size_t>(size) + sizeof(void*) + 32);
         EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % 32, 0u) << size;
-        EXPECT_LE(p + size, hookLog.raw + hookLog.requested) << size;
-        EXPECT_EQ(wordBefore(p, 1), reinterpret_cast<uintptr_t>(hookLog.raw)) << size;
+        EXPECT_LE(p + size, hooks.raw + hooks.requested) << size;
+        EXPECT_EQ(wordBefore(p, 1), reinterpret_cast<uintptr_t>(hooks.raw)) << size;
         planRelease(p);
-        EXPECT_EQ(hookLog.freed, hookLog.raw);
+        EXPECT_EQ(hooks.freed, hooks.raw);
     }
 }

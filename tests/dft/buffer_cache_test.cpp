@@ -8,6 +8,7 @@
 
 namespace {
 
+// Each case runs on a fresh thread, which starts without a record.
 class BufferCache : public ::testing::Test {
     void SetUp() override
     {
@@ -15,13 +16,6 @@ class BufferCache : public ::testing::Test {
             GTEST_SKIP() << "the environment turns the buffer cache off";
     }
 };
-
-// Runs body on a new thread, which starts without a record.
-template <class Body>
-void onFreshThread(Body body)
-{
-    std::thread(body).join();
-}
 
 BufferCacheRecordInfo ownRecordInfo(int32_t index = bufferCacheFindRecord(platform::currentThreadId()))
 {
@@ -32,7 +26,7 @@ BufferCacheRecordInfo ownRecordInfo(int32_t index = bufferCacheFindRecord(platfo
 
 TEST_F(BufferCache, RepeatedRequestGetsTheSameBlockWhoeverReleasedItAndAlignmentFollowsTheRule)
 {
-    onFreshThread([] {
+    std::thread([] {
         void* p = bufferAllocate(1000, 16);
         bufferRelease(p);
         void* held = bufferAllocate(1000, 16);
@@ -57,12 +51,12 @@ TEST_F(BufferCache, RepeatedRequestGetsTheSameBlockWhoeverReleasedItAndAlignment
         EXPECT_EQ(plainLiveBlocks(), before);
         EXPECT_EQ(bufferAllocate(500, 1), p2);
         bufferRelease(p2);
-    });
+    }).join();
 }
 
 TEST_F(BufferCache, SixthBufferAndBlocksAbove40MiBComeFromThePlainAllocator)
 {
-    onFreshThread([] {
+    std::thread([] {
         const int64_t before = plainLiveBlocks();
         void* held[6];
         for (int i = 0; i < 6; ++i)
@@ -79,7 +73,7 @@ TEST_F(BufferCache, SixthBufferAndBlocksAbove40MiBComeFromThePlainAllocator)
             bufferRelease(held[i]);
         EXPECT_EQ(plainLiveBlocks(), before);
         EXPECT_EQ(ownRecordInfo().blocksInUse, 0);
-    });
+    }).join();
 }
 
 TEST_F(BufferCache, EndedThreadsRecordIsDeadFreedAndNeverTakenAgain)
@@ -87,12 +81,12 @@ TEST_F(BufferCache, EndedThreadsRecordIsDeadFreedAndNeverTakenAgain)
     uint32_t endedId = 0;
     int32_t endedIndex = 0;
     void* stillHeld = nullptr;
-    onFreshThread([&] {
+    std::thread([&] {
         bufferRelease(bufferAllocate(100, 16));
         stillHeld = bufferAllocate(200, 16);
         endedId = platform::currentThreadId();
         endedIndex = bufferCacheFindRecord(endedId);
-    });
+    }).join();
     ASSERT_NE(endedIndex, 0);
     EXPECT_TRUE(ownRecordInfo(endedIndex).dead);
     EXPECT_EQ(ownRecordInfo(endedIndex).blocks, 1);  // the idle block is freed, the held one kept
@@ -102,10 +96,10 @@ TEST_F(BufferCache, EndedThreadsRecordIsDeadFreedAndNeverTakenAgain)
     bufferRelease(stillHeld);
     EXPECT_EQ(plainLiveBlocks(), before);
     EXPECT_EQ(ownRecordInfo(endedIndex).blocks, 0);
-    onFreshThread([&] {
+    std::thread([&] {
         bufferRelease(bufferAllocate(100, 16));
         EXPECT_GT(bufferCacheFindRecord(platform::currentThreadId()), endedIndex);
-    });
+    }).join();
 }
 
 // Registered with a switch variable set and REGVIAFFT_TEST_EXPECT_CACHE=off.

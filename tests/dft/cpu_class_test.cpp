@@ -6,7 +6,6 @@
 #include "dft_plans.h"
 #include "engine.h"
 #include "runtime/platform.h"
-#include "variant/variant.h"
 
 namespace {
 
@@ -53,16 +52,15 @@ TEST(CpuClassDetection, AvxNeedsIntelBothBitsAndOsStateThenFirstFeatureWins)
 }
 
 // Forward and backward transforms with a head built by the given variant.
-std::vector<_DFT_Complex16> transformWith(const VariantOps* variant, int32_t n1, int32_t n2)
+Signal transformWith(const VariantOps* variant, int32_t n1, int32_t n2)
 {
     int32_t internalLengths[2] = {n2, n1};
-    DFT_DESCRIPTOR_HANDLE h = nullptr;
-    EXPECT_EQ(variant->doubleComplex(&h, 2, internalLengths), 0);
-    EXPECT_EQ(configureOutOfPlace(h, n2), 0);
-    std::vector<_DFT_Complex16> in = testSignal(size_t(n1) * n2, 0.37), out(2 * in.size());
-    EXPECT_EQ(DftComputeForward(h, in.data(), out.data()) +
-                  DftComputeBackward(h, out.data(), &out[in.size()]), 0);
-    DftFreeDescriptor(&h);
+    Descriptor d;
+    EXPECT_EQ(variant->doubleComplex(&d.h, 2, internalLengths), 0);
+    EXPECT_EQ(configureOutOfPlace(d.h, n2), 0);
+    Signal in = testSignal(size_t(n1) * n2, 0.37), out(2 * in.size());
+    EXPECT_EQ(DftComputeForward(d.h, in.data(), out.data()), 0);
+    EXPECT_EQ(DftComputeBackward(d.h, out.data(), &out[in.size()]), 0);
     return out;
 }
 
@@ -93,7 +91,6 @@ TEST(CpuClassForcedProcess, EffectiveClassAndVariantFollowTheVariable)
     const int32_t expected = std::strcmp(expect, "detected") == 0 ? detected : std::atoi(expect);
     EXPECT_EQ(classifyProcessor(), expected);
     EXPECT_STREQ(activeVariantName(), variantForClass(expected)->name);
-
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 // points, against the defining sums.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "dft_plans.h"
@@ -12,16 +10,9 @@
 
 namespace {
 
-using Signal = std::vector<_DFT_Complex16>;
-
 // A few passes of double rounding stay far below this; a wrong root, sign,
 // stride or column gives errors of order one.
 constexpr double kTolerance = 1e-13;
-
-struct Handle {
-    DFT_DESCRIPTOR_HANDLE h = nullptr;
-    ~Handle() { DftFreeDescriptor(&h); }
-};
 
 struct Size {
     int32_t n1, n2;  // rows, row length
@@ -29,11 +20,11 @@ struct Size {
 
 // Creates and commits with the given placement and strides (null: defaults);
 // the sum of the statuses.
-int32_t commitWith(Handle& d, const std::vector<int32_t>& lengths, int32_t placement,
+int32_t commitWith(Descriptor& d, const std::vector<int32_t>& lengths, int32_t placement,
                    const int32_t* inStrides = nullptr, const int32_t* outStrides = nullptr)
 {
-    const auto dimension = static_cast<int32_t>(lengths.size());
-    int32_t status = DftCreateDescriptor_d_md(&d.h, DFT_COMPLEX, dimension, lengths.data());
+    int32_t status = DftCreateDescriptor_d_md(&d.h, DFT_COMPLEX, static_cast<int32_t>(lengths.size()),
+                                              lengths.data());
     status += DftSetValue(d.h, DFT_PLACEMENT, placement);
     if (inStrides != nullptr)
         status += DftSetValue(d.h, DFT_INPUT_STRIDES, inStrides);
@@ -42,33 +33,10 @@ int32_t commitWith(Handle& d, const std::vector<int32_t>& lengths, int32_t place
     return status + DftCommitDescriptor(d.h);
 }
 
-// Transforms along every axis of a dense row-major array, slowest axis first.
-Signal naiveDense(const Signal& x, const std::vector<int64_t>& lengths, bool forward)
-{
-    std::vector<LongComplex> a = toLong(x.data(), static_cast<int64_t>(x.size()));
-    int64_t stride = static_cast<int64_t>(a.size());
-    for (int64_t n : lengths) {
-        stride /= n;
-        for (int64_t start = 0; start < static_cast<int64_t>(a.size()); ++start) {
-            if ((start / stride) % n != 0)
-                continue;
-            const std::vector<LongComplex> line = naiveDftLong(&a[start], n, stride, forward);
-            for (int64_t j = 0; j < n; ++j)
-                a[start + j * stride] = line[j];
-        }
-    }
-    return toDouble(a);
-}
-
 int32_t compute(DFT_DESCRIPTOR_HANDLE h, bool forward, Signal& in, Signal& out)
 {
     return forward ? DftComputeForward(h, in.data(), out.data())
                    : DftComputeBackward(h, in.data(), out.data());
-}
-
-bool bitwiseEqual(const Signal& a, const Signal& b)
-{
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * 16) == 0;
 }
 
 Signal scaled(Signal x, double scale)
@@ -78,73 +46,44 @@ Signal scaled(Signal x, double scale)
     return x;
 }
 
-// x[0, 0] = 1 gives 1 everywhere; x[0, 1] = 1 gives exp(-+2 pi i k2 / N2) in
-// every row, which pins the sign and which dimension is which.
-TEST(Driver2D, ImpulsesGiveFlatAndLinearPhaseSpectra)
-{
-    for (Size s : {Size{4, 4}, Size{5, 8}, Size{16, 16}, Size{33, 15}, Size{8, 79}}) {
-        SCOPED_TRACE(testing::Message() << s.n1 << "x" << s.n2);
-        Handle d;
-        ASSERT_EQ(createOutOfPlace(&d.h, s.n1, s.n2), 0);
-        for (int position : {0, 1}) {
-            Signal x(s.n1 * s.n2, {0.0, 0.0});
-            Signal y(x.size());
-            x[position] = {1.0, 0.0};
-            for (bool forward : {true, false}) {
-                ASSERT_EQ(compute(d.h, forward, x, y), 0);
-                for (int32_t k = 0; k < s.n1 * s.n2; ++k) {
-                    const double angle = 2.0 * M_PI * position * (k % s.n2) / s.n2;
-                    ASSERT_NEAR(y[k].real, std::cos(angle), kTolerance) << k;
-                    const double sine = (forward ? -1 : 1) * std::sin(angle);
-                    ASSERT_NEAR(y[k].imag, sine, kTolerance) << k;
-                }
-            }
-        }
-    }
-}
-
 // Sizes cover every plan kind in both passes, column groups of 8 and 4 with
 // each leftover group (4, 2, 1). In place, and after a second commit, the
 // same arithmetic must give the same bits.
 TEST(Driver2D, MatchesDefinitionInAndOutOfPlaceAndRoundTrips)
 {
-    const Size sizes[] = {{2, 3},   {3, 2},   {5, 7},   {16, 16}, {17, 19},  {33, 15}, {40, 13},
-                          {64, 64}, {79, 79}, {127, 3}, {3, 127}, {100, 75}, {128, 128}};
+    const Size sizes[] = {{2, 3},   {3, 2},   {5, 7},   {5, 8},   {16, 16},  {17, 19}, {33, 15}, {40, 13},
+                          {64, 64}, {8, 79},  {79, 79}, {127, 3}, {3, 127}, {100, 75}, {128, 128}};
     for (Size s : sizes) {
         SCOPED_TRACE(testing::Message() << s.n1 << "x" << s.n2);
-        Handle outOfPlace;
-        Handle inPlace;
+        const int64_t count = int64_t{s.n1} * s.n2;
+        Descriptor outOfPlace, inPlace;
         ASSERT_EQ(createOutOfPlace(&outOfPlace.h, s.n1, s.n2), 0);
         ASSERT_EQ(commitWith(inPlace, {s.n1, s.n2}, DFT_INPLACE), 0);
-        Signal x = testSignal(s.n1 * s.n2, 0.37);
+        Signal x = testSignal(count, 0.37);
         const Signal original = x;
         Signal y(x.size());
         for (bool forward : {true, false}) {
             ASSERT_EQ(compute(outOfPlace.h, forward, x, y), 0);
-            const Signal expected = naiveDft2D(x.data(), s.n1, s.n2, forward);
-            EXPECT_LT(relativeError(y.data(), expected.data(), s.n1 * s.n2), kTolerance);
-            EXPECT_TRUE(bitwiseEqual(x, original));
-
+            const Signal expected = naiveDft(x.data(), {s.n1, s.n2}, forward);
+            EXPECT_LT(relativeError(y.data(), expected.data(), count), kTolerance);
+            EXPECT_TRUE(sameBits(x, original));
             Signal data = x;
             ASSERT_EQ(forward ? DftComputeForward(inPlace.h, data.data())
                               : DftComputeBackward(inPlace.h, data.data()), 0);
-            EXPECT_TRUE(bitwiseEqual(data, y));
+            EXPECT_TRUE(sameBits(data, y));
         }
         const Signal first = y;
         ASSERT_EQ(DftCommitDescriptor(outOfPlace.h), 0);
         ASSERT_EQ(compute(outOfPlace.h, false, x, y), 0);
-        EXPECT_TRUE(bitwiseEqual(y, first));
+        EXPECT_TRUE(sameBits(y, first));
 
-        // Round trip: times N1*N2 by default, the input with a 1/(N1*N2) scale.
-        const double count = double(s.n1) * s.n2;
+        // With a backward scale of 1/(N1*N2) the round trip gives the input.
         Signal spectrum(x.size());
         ASSERT_EQ(compute(outOfPlace.h, true, x, spectrum), 0);
-        ASSERT_EQ(compute(outOfPlace.h, false, spectrum, y), 0);
-        EXPECT_LT(relativeError(y.data(), scaled(x, count).data(), s.n1 * s.n2), kTolerance);
-        ASSERT_EQ(DftSetValue(outOfPlace.h, DFT_BACKWARD_SCALE, 1.0 / count), 0);
+        ASSERT_EQ(DftSetValue(outOfPlace.h, DFT_BACKWARD_SCALE, 1.0 / double(count)), 0);
         ASSERT_EQ(DftCommitDescriptor(outOfPlace.h), 0);
         ASSERT_EQ(compute(outOfPlace.h, false, spectrum, y), 0);
-        EXPECT_LT(relativeError(y.data(), x.data(), s.n1 * s.n2), kTolerance);
+        EXPECT_LT(relativeError(y.data(), x.data(), count), kTolerance);
     }
 }
 
@@ -156,31 +95,25 @@ TEST(Driver2D, ScaleIsAppliedOnceByTheShorterDimension)
         Size size;
         bool headCarries;  // the row pass, over the row length
     };
-    const Case cases[] = {{{4, 8}, false}, {{8, 4}, true}, {{8, 8}, true}, {{1, 8}, true}};
-    for (Case c : cases) {
+    for (Case c : {Case{{4, 8}, false}, Case{{8, 4}, true}, Case{{8, 8}, true}, Case{{1, 8}, true}}) {
         SCOPED_TRACE(testing::Message() << c.size.n1 << "x" << c.size.n2);
-        Handle plain;
-        Handle withScale;
+        Descriptor plain, withScale;
         ASSERT_EQ(createOutOfPlace(&plain.h, c.size.n1, c.size.n2), 0);
         ASSERT_EQ(createOutOfPlace(&withScale.h, c.size.n1, c.size.n2), 0);
-        ASSERT_EQ(DftSetValue(withScale.h, DFT_FORWARD_SCALE, 0.25), 0);
-        ASSERT_EQ(DftSetValue(withScale.h, DFT_BACKWARD_SCALE, 2.0), 0);
-        ASSERT_EQ(DftCommitDescriptor(withScale.h), 0);
-
+        ASSERT_EQ(DftSetValue(withScale.h, DFT_FORWARD_SCALE, 0.25) +
+                      DftSetValue(withScale.h, DFT_BACKWARD_SCALE, 2.0) +
+                      DftCommitDescriptor(withScale.h), 0);
         DftDescriptor* carrier = c.headCarries ? withScale.h : withScale.h->next;
         DftDescriptor* other = c.headCarries ? withScale.h->next : withScale.h;
         ASSERT_NE(carrier, nullptr);
-        EXPECT_EQ(carrier->passForwardScale, 0.25);
-        EXPECT_EQ(carrier->passBackwardScale, 2.0);
+        EXPECT_TRUE(carrier->passForwardScale == 0.25 && carrier->passBackwardScale == 2.0);
         EXPECT_TRUE(other == nullptr || other->passForwardScale == 1.0);
 
-        Signal x = testSignal(c.size.n1 * c.size.n2, 0.29);
-        Signal reference(x.size());
-        Signal y(x.size());
+        Signal x = testSignal(c.size.n1 * c.size.n2, 0.29), reference(x.size()), y(x.size());
         for (bool forward : {true, false}) {
             ASSERT_EQ(compute(plain.h, forward, x, reference), 0);
             ASSERT_EQ(compute(withScale.h, forward, x, y), 0);
-            EXPECT_TRUE(bitwiseEqual(y, scaled(reference, forward ? 0.25 : 2.0)));
+            EXPECT_TRUE(sameBits(y, scaled(reference, forward ? 0.25 : 2.0)));
         }
     }
 }
@@ -189,27 +122,22 @@ TEST(Driver2D, ScaleIsAppliedOnceByTheShorterDimension)
 // strided one-dimensional path.
 TEST(Driver2D, SingleRowOrColumnDropsToOneDimension)
 {
-    const int32_t inStrides[3] = {0, 1, 1};
-    const int32_t outStrides[3] = {1, 3, 1};
-    Handle row;
-    Handle column;
+    const int32_t inStrides[3] = {0, 1, 1}, outStrides[3] = {1, 3, 1};
+    Descriptor row, column;
     ASSERT_EQ(createOutOfPlace(&row.h, 1, 12), 0);
     ASSERT_EQ(commitWith(column, {12, 1}, DFT_NOT_INPLACE, inStrides, outStrides), 0);
     EXPECT_NE(row.h->flags & kFlagContiguous1D, 0u);
     EXPECT_EQ(column.h->flags & kFlagContiguous1D, 0u);
-    Signal x = testSignal(12, 0.83);
-    const Signal expected = naiveDft(x.data(), 12, true);
-    Signal y(40);
+    Signal x = testSignal(12, 0.83), y(40);
+    const Signal expected = naiveDft(x.data(), {12}, true);
     ASSERT_EQ(compute(row.h, true, x, y), 0);
     EXPECT_LT(relativeError(y.data(), expected.data(), 12), kTolerance);
     ASSERT_EQ(compute(column.h, true, x, y), 0);
     for (int j = 0; j < 12; ++j)
         x[j] = y[1 + 3 * j];
     EXPECT_LT(relativeError(x.data(), expected.data(), 12), kTolerance);
-    for (DFT_DESCRIPTOR_HANDLE h : {row.h, column.h}) {
-        EXPECT_EQ(h->rank, 1);
-        EXPECT_EQ(h->next, nullptr);
-    }
+    for (DFT_DESCRIPTOR_HANDLE h : {row.h, column.h})
+        EXPECT_TRUE(h->rank == 1 && h->next == nullptr);
 }
 
 int64_t at(const int32_t strides[3], int32_t j1, int32_t j2)
@@ -221,8 +149,7 @@ int64_t at(const int32_t strides[3], int32_t j1, int32_t j2)
 // outside the output layout must keep their sentinel.
 TEST(Driver2D, StridedAndTransposedLayoutsMatchDefinition)
 {
-    constexpr int32_t n1 = 6;
-    constexpr int32_t n2 = 10;
+    constexpr int32_t n1 = 6, n2 = 10;
     const int32_t layouts[][2][3] = {
         {{3, n2 + 2, 1}, {1, n2 + 5, 1}},
         {{0, n2, 1}, {0, 1, n1}},
@@ -230,63 +157,57 @@ TEST(Driver2D, StridedAndTransposedLayoutsMatchDefinition)
         {{0, 2 * n2, 2}, {2, n2, 1}},
     };
     const Signal dense = testSignal(n1 * n2, 0.53);
-    const Signal expected = naiveDft2D(dense.data(), n1, n2, true);
+    const Signal expected = naiveDft(dense.data(), {n1, n2}, true);
     const _DFT_Complex16 sentinel = {7.0, -7.0};
     for (const auto& layout : layouts) {
         const int32_t* in = layout[0];
         const int32_t* out = layout[1];
         SCOPED_TRACE(testing::Message() << "strides in " << in[1] << "," << in[2]);
-        Handle d;
+        Descriptor d;
         ASSERT_EQ(commitWith(d, {n1, n2}, DFT_NOT_INPLACE, in, out), 0);
-        Signal source(2 * n1 * n2 + 32, sentinel);
-        Signal target(source.size(), sentinel);
+        Signal source(2 * n1 * n2 + 32, sentinel), target(source.size(), sentinel), got(n1 * n2);
         for (int32_t j = 0; j < n1 * n2; ++j)
             source[at(in, j / n2, j % n2)] = dense[j];
         ASSERT_EQ(compute(d.h, true, source, target), 0);
-        Signal got(n1 * n2);
         for (int32_t j = 0; j < n1 * n2; ++j) {
             got[j] = target[at(out, j / n2, j % n2)];
             target[at(out, j / n2, j % n2)] = sentinel;
         }
         EXPECT_LT(relativeError(got.data(), expected.data(), n1 * n2), kTolerance);
-        EXPECT_TRUE(bitwiseEqual(target, Signal(target.size(), sentinel)));
+        EXPECT_TRUE(sameBits(target, Signal(target.size(), sentinel)));
     }
 }
 
 TEST(GeneralMethod, BatchesAndRankThreeMatchDefinition)
 {
-    Handle batch;
+    Descriptor batch;
     ASSERT_EQ(commitWith(batch, {5, 6}, DFT_NOT_INPLACE), 0);
-    ASSERT_EQ(DftSetValue(batch.h, DFT_NUMBER_OF_TRANSFORMS, 3), 0);
-    ASSERT_EQ(DftSetValue(batch.h, DFT_INPUT_DISTANCE, 32), 0);
-    ASSERT_EQ(DftSetValue(batch.h, DFT_OUTPUT_DISTANCE, 30), 0);
-    ASSERT_EQ(DftCommitDescriptor(batch.h), 0);
-    Signal in = testSignal(96, 0.71);
-    Signal out(90);
+    ASSERT_EQ(DftSetValue(batch.h, DFT_NUMBER_OF_TRANSFORMS, 3) +
+                  DftSetValue(batch.h, DFT_INPUT_DISTANCE, 32) +
+                  DftSetValue(batch.h, DFT_OUTPUT_DISTANCE, 30) + DftCommitDescriptor(batch.h), 0);
+    Signal in = testSignal(96, 0.71), out(90);
     ASSERT_EQ(compute(batch.h, true, in, out), 0);
     for (int t = 0; t < 3; ++t) {
-        const Signal expected2 = naiveDft2D(&in[32 * t], 5, 6, true);
-        EXPECT_LT(relativeError(&out[30 * t], expected2.data(), 30), kTolerance) << t;
+        const Signal expected = naiveDft(&in[32 * t], {5, 6}, true);
+        EXPECT_LT(relativeError(&out[30 * t], expected.data(), 30), kTolerance) << t;
     }
 
-    Handle cube;
+    Descriptor cube;
     ASSERT_EQ(commitWith(cube, {3, 4, 5}, DFT_INPLACE), 0);
-    const Signal x = testSignal(60, 0.19);
-    Signal data = x;
+    Signal data = testSignal(60, 0.19);
+    const Signal expected = naiveDft(data.data(), {3, 4, 5}, false);
     ASSERT_EQ(DftComputeBackward(cube.h, data.data()), 0);
-    const Signal expected3 = naiveDense(x, {3, 4, 5}, false);
-    EXPECT_LT(relativeError(data.data(), expected3.data(), 60), kTolerance);
+    EXPECT_LT(relativeError(data.data(), expected.data(), 60), kTolerance);
 }
 
 TEST(GeneralMethod, LengthLimitRefusesCommitAndAcceptsTwoToThe26)
 {
-    EXPECT_FALSE(exceedsPlanLengthLimit(67108864u));
-    EXPECT_TRUE(exceedsPlanLengthLimit(134217728u));
-    EXPECT_FALSE(exceedsPlanLengthLimit(16777216u));
-    EXPECT_TRUE(exceedsPlanLengthLimit(16777217u));
-    EXPECT_TRUE(exceedsPlanLengthLimit(static_cast<uint32_t>(-3)));
+    for (uint32_t fits : {67108864u, 16777216u})
+        EXPECT_FALSE(exceedsPlanLengthLimit(fits)) << fits;
+    for (uint32_t tooLong : {134217728u, 16777217u, static_cast<uint32_t>(-3)})
+        EXPECT_TRUE(exceedsPlanLengthLimit(tooLong)) << tooLong;
     for (int32_t bad : {16777217, -3}) {
-        Handle d;
+        Descriptor d;
         EXPECT_EQ(commitWith(d, {bad, 4}, DFT_INPLACE), DFT_1D_LENGTH_EXCEEDS_INT32);
         EXPECT_EQ(d.h->next, nullptr);
         Signal x(4);
@@ -298,19 +219,15 @@ TEST(GeneralMethod, LengthLimitRefusesCommitAndAcceptsTwoToThe26)
 // hand it back, or the fourth call would find none.
 TEST(GeneralMethod, UserThreadSharesAreReturnedAndBadRequestsRefused)
 {
-    Handle one;
-    Handle three;
+    Descriptor one, three;
     ASSERT_EQ(createOutOfPlace(&one.h, 12, 20), 0);
     ASSERT_EQ(createOutOfPlace(&three.h, 12, 20), 0);
-    ASSERT_EQ(DftSetValue(three.h, DFT_NUMBER_OF_USER_THREADS, 3), 0);
-    ASSERT_EQ(DftCommitDescriptor(three.h), 0);
-    Signal x = testSignal(240, 0.33);
-    Signal expected(240);
-    Signal y(240);
+    ASSERT_EQ(DftSetValue(three.h, DFT_NUMBER_OF_USER_THREADS, 3) + DftCommitDescriptor(three.h), 0);
+    Signal x = testSignal(240, 0.33), expected(240), y(240);
     ASSERT_EQ(compute(one.h, true, x, expected), 0);
     for (int call = 0; call < 5; ++call) {
         ASSERT_EQ(compute(three.h, true, x, y), 0) << call;
-        EXPECT_TRUE(bitwiseEqual(y, expected));
+        EXPECT_TRUE(sameBits(y, expected));
     }
     EXPECT_EQ(DftComputeForward(one.h, x.data(), nullptr), DFT_INCONSISTENT_CONFIGURATION);
     ASSERT_EQ(DftSetValue(three.h, DFT_NUMBER_OF_USER_THREADS, 5000), 0);

@@ -26,27 +26,25 @@ constexpr int kComputesPerRound = 4;  // descriptors are reused, as the registra
 
 // Fresh descriptors, then repeated forward and backward transforms into out
 // (forward results, then backward ones); false on any status or change.
-bool runRound(const int32_t shape[2], const std::vector<_DFT_Complex16>& in, std::vector<_DFT_Complex16>* out)
+bool runRound(const int32_t shape[2], const Signal& in, Signal* out)
 {
-    DFT_DESCRIPTOR_HANDLE f = nullptr, b = nullptr;
-    bool ok = createOutOfPlace(&f, shape[0], shape[1]) + createOutOfPlace(&b, shape[0], shape[1]) == 0;
-    std::vector<_DFT_Complex16> first;
+    Descriptor f, b;
+    bool ok = createOutOfPlace(&f.h, shape[0], shape[1]) + createOutOfPlace(&b.h, shape[0], shape[1]) == 0;
+    Signal first;
     out->assign(2 * in.size(), {0, 0});
     for (int i = 0; ok && i < kComputesPerRound; ++i) {
-        ok = DftComputeForward(f, const_cast<_DFT_Complex16*>(in.data()), out->data()) == 0 &&
-             DftComputeBackward(b, out->data(), out->data() + in.size()) == 0 &&
+        ok = DftComputeForward(f.h, const_cast<_DFT_Complex16*>(in.data()), out->data()) == 0 &&
+             DftComputeBackward(b.h, out->data(), out->data() + in.size()) == 0 &&
              (i == 0 || sameBits(*out, first));
         if (i == 0)
             first = *out;
     }
-    DftFreeDescriptor(&f);
-    DftFreeDescriptor(&b);
     return ok;
 }
 
 TEST(ThreadStress, EightThreadsReproduceSingleThreadedResults)
 {
-    std::vector<_DFT_Complex16> inputs[8], expected[8];
+    Signal inputs[8], expected[8];
     for (int t = 0; t < 8; ++t) {
         inputs[t] = testSignal(size_t(kShapes[t][0]) * kShapes[t][1], 0.11 + 0.05 * t);
         ASSERT_TRUE(runRound(kShapes[t], inputs[t], &expected[t])) << "shape " << t;
@@ -58,7 +56,7 @@ TEST(ThreadStress, EightThreadsReproduceSingleThreadedResults)
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t) {
         threads.emplace_back([&, t] {
-            std::vector<_DFT_Complex16> out;
+            Signal out;
             do {
                 if (!runRound(kShapes[t], inputs[t], &out) || !sameBits(out, expected[t]))
                     failures.fetch_add(1);

@@ -9,7 +9,7 @@ using regviafft::integralImage;
 
 // Ones over columns 3..6 and rows 2..4 of a 6 x 8 array give (y - 1)(x - 2)
 // inside; stale values on every side of the region must become 0.
-TEST(IntegralImage, RegionInsideTheArrayStartsFromZeroAndClearsTheRest)
+TEST(IntegralImage, RegionStartsFromZeroClearsTheRestAndSumsInOrder)
 {
     const int w = 8, h = 6;
     const std::vector<uint8_t> ones(w * h, 1);
@@ -20,21 +20,17 @@ TEST(IntegralImage, RegionInsideTheArrayStartsFromZeroAndClearsTheRest)
             const bool inside = y >= 2 && y <= 4 && x >= 3 && x <= 6;
             EXPECT_EQ(dst[y * w + x], inside ? (y - 1) * (x - 2) : 0) << y << "," << x;
         }
-}
-
-// 2^53 + 1 rounds back to 2^53, so the table shows the order of the sums:
-// left to right along the first row, then a running row sum added to the row
-// above. Summing right to left, or the four-term recurrence, differs.
-TEST(IntegralImage, DoubleSumsRunLeftToRightThenDown)
-{
+    // 2^53 + 1 rounds back to 2^53, so the table shows the order of the sums:
+    // left to right along the first row, then a running row sum added to the
+    // row above. Summing right to left, or the four-term recurrence, differs.
     CRegViaFFT o;
     std::vector<double> small = {1, 2, 3, 4}, table(4);
     RegViaFFTInspector::constructIntegralImage(o, small.data(), table.data(), 2, 2);
     EXPECT_EQ(table, (std::vector<double>{1, 3, 4, 10}));
     const double big = 9007199254740992.0;  // 2^53
-    std::vector<double> src = {big, 1, 1, 1, 1, 0}, dst(6);
-    RegViaFFTInspector::constructIntegralImage(o, src.data(), dst.data(), 3, 2);
-    EXPECT_EQ(dst, (std::vector<double>{big, big, big, big, big + 2, big + 2}));
+    std::vector<double> src = {big, 1, 1, 1, 1, 0}, sums(6);
+    RegViaFFTInspector::constructIntegralImage(o, src.data(), sums.data(), 3, 2);
+    EXPECT_EQ(sums, (std::vector<double>{big, big, big, big, big + 2, big + 2}));
 }
 
 // Small integers keep every sum exact, so each box must match to the bit,

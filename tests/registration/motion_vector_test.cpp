@@ -1,4 +1,5 @@
 // Ordering, voting, merging, scoring and selection of the global motion vector.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -108,30 +109,19 @@ TEST(Selection, NoPeakMarkersStayBehindAndAreNeverSelected)
         EXPECT_TRUE(r[k].votes == 4 && r[k].shiftX == 800.0 && !regviafft::hasMotionVector(r[k]));
 }
 
-// The object measures 4 x 8 surfaces owned by the test, at scale 0.5.
-class SelectionOnObject : public testing::Test {
-protected:
-    void TearDown() override { I::pcSurface(object) = nullptr; }
-    void run(int templates)
-    {
-        I::reducedTemplateHeight(object) = 4;
-        I::reducedTemplateWidth(object) = 8;
-        I::scale(object) = 0.5;
-        I::maxTemplates(object) = 10;
-        I::templateCount(object) = templates;
-        I::frameCount(object) = 2;
-        for (int k = 0; k < 10; ++k)
-            pointers[k] = &surfaces[k][0];
-        I::pcSurface(object) = pointers;
-        I::getGMVwithScore(object);
-    }
-    CRegViaFFT object;
-    double surfaces[10][32] = {};
-    double* pointers[10] = {};
-};
-
-TEST_F(SelectionOnObject, DecayWithoutMeasurementAndHalfToEvenRounding)
+// The object measures its own 4 x 8 surfaces, at scale 0.5.
+TEST(SelectionOnObject, DecayWithoutMeasurementAndHalfToEvenRounding)
 {
+    CRegViaFFT object;
+    ASSERT_EQ(object.Create(8, 16, 8, 16, 10, 2, 0, 0, 30, 1.0), 1);
+    I::frameCount(object) = 2;
+    double* const* surfaces = I::pcSurface(object);
+    auto run = [&](int templates) {
+        I::templateCount(object) = templates;
+        I::getGMVwithScore(object);
+    };
+    for (int k = 0; k < 2; ++k)
+        std::fill(surfaces[k], surfaces[k] + 32, 0.0);
     for (int templates : {0, 2}) {  // none, or every one without a peak
         I::prevPreciseGmvX(object) = 2.6;
         I::prevPreciseGmvY(object) = -1.2;
@@ -144,7 +134,7 @@ TEST_F(SelectionOnObject, DecayWithoutMeasurementAndHalfToEvenRounding)
     const struct { int peak, neighbour; double reduced; int full; } cases[] = {
         {7, 0, 0.75, 2}, {7, 6, 1.25, 2}, {0, 1, -0.25, 0}};
     for (const auto& c : cases) {
-        std::fill(&surfaces[0][0], &surfaces[0][0] + 32, 0.0);
+        std::fill(surfaces[0], surfaces[0] + 32, 0.0);
         surfaces[0][c.peak] = 0.75;
         surfaces[0][c.neighbour] = 0.25;
         run(1);

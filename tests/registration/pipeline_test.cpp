@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
+#include <tuple>
 #include <vector>
 
 #include "RegViaFFT.h"
@@ -14,8 +16,7 @@ namespace {
 using Frame = std::vector<uint8_t>;
 
 struct Offset {
-    int x;
-    int y;
+    int x, y;
 };
 
 // A textured frame whose content sits at (x, y): positive moves it right/down.
@@ -28,17 +29,14 @@ Frame contentAt(int width, int height, int x, int y)
 Frame shifted(const Frame& src, int width, int height, Offset o)
 {
     Frame out(src.size(), 0);
-    for (int r = 0; r < height; ++r) {
+    for (int r = 0; r < height; ++r)
         for (int c = 0; c < width; ++c) {
-            const int sr = r - o.y;
-            const int sc = c - o.x;
-            if (sr < 0 || sr >= height || sc < 0 || sc >= width)
-                continue;
-            for (int b = 0; b < 4; ++b)
-                out[(static_cast<size_t>(r) * width + c) * 4 + b] =
-                    src[(static_cast<size_t>(sr) * width + sc) * 4 + b];
+            const int sr = r - o.y, sc = c - o.x;
+            if (sr >= 0 && sr < height && sc >= 0 && sc < width)
+                for (int b = 0; b < 4; ++b)
+                    out[(static_cast<size_t>(r) * width + c) * 4 + b] =
+                        src[(static_cast<size_t>(sr) * width + sc) * 4 + b];
         }
-    }
     return out;
 }
 
@@ -76,13 +74,11 @@ TEST(Pipeline, WholePixelMotionAtFullResolutionIsCompensatedExactly)
     const int w = 160, h = 120;
     CRegViaFFT stream;
     ASSERT_EQ(stream.Create(h, w, 48, 48, 10, 1, 8, 8, kNeverJudged, 1.0), 1);
-    const Offset path[] = {{0, 0}, {3, 0}, {3, -2}, {-1, 3}, {1, 1}, {1, 1}, {-6, -5}};
-    for (const Offset& p : path) {
+    for (const Offset& p : {Offset{0, 0}, {3, 0}, {3, -2}, {-1, 3}, {1, 1}, {1, 1}, {-6, -5}}) {
         Frame in = contentAt(w, h, p.x, p.y);
         const Offset o = runFrame(stream, in, w, h);
         // Compensation brings the content back to where the first frame had it.
-        EXPECT_EQ(o.x, -p.x);
-        EXPECT_EQ(o.y, -p.y);
+        EXPECT_TRUE(o.x == -p.x && o.y == -p.y) << p.x << "," << p.y;
     }
 }
 
@@ -91,32 +87,36 @@ TEST(Pipeline, HalvedFramesMeasureMotionWithinOneFullResolutionPixel)
     const int w = 320, h = 240;
     CRegViaFFT stream;
     ASSERT_EQ(stream.Create(h, w, 96, 96, 10, 2, 16, 16, kNeverJudged, 1.0), 1);
-    const Offset path[] = {{0, 0}, {4, 0}, {1, -3}, {-4, 2}, {-1, -1}, {5, 6}};
-    Offset previous{0, 0};
-    for (size_t i = 0; i < sizeof path / sizeof path[0]; ++i) {
-        Frame in = contentAt(w, h, path[i].x, path[i].y);
+    Offset previousContent{0, 0}, previous{0, 0};
+    for (const Offset& p : {Offset{0, 0}, {4, 0}, {1, -3}, {-4, 2}, {-1, -1}, {5, 6}}) {
+        Frame in = contentAt(w, h, p.x, p.y);
         const Offset o = runFrame(stream, in, w, h);
-        if (i > 0) {
-            const Offset step = {path[i].x - path[i - 1].x, path[i].y - path[i - 1].y};
-            EXPECT_NEAR(o.x - previous.x, -step.x, 1) << "frame " << i;
-            EXPECT_NEAR(o.y - previous.y, -step.y, 1) << "frame " << i;
-        }
+        EXPECT_NEAR(o.x - previous.x, previousContent.x - p.x, 1) << p.x << "," << p.y;
+        EXPECT_NEAR(o.y - previous.y, previousContent.y - p.y, 1) << p.x << "," << p.y;
         previous = o;
+        previousContent = p;
     }
 }
 
-TEST(Pipeline, WithoutAWindowEveryOutputEqualsItsInput)
+// No window means no compensation; a black first frame places no template.
+TEST(Pipeline, WithoutAWindowOrATemplateEveryOutputEqualsItsInput)
 {
     const int w = 160, h = 120;
-    CRegViaFFT stream;
-    ASSERT_EQ(stream.Create(h, w, 48, 48, 10, 1, 8, 8, 0, 1.0), 1);
-    for (int i = 0; i < 4; ++i) {
+    CRegViaFFT noWindow, black;
+    ASSERT_EQ(noWindow.Create(h, w, 48, 48, 10, 1, 8, 8, 0, 1.0), 1);
+    ASSERT_EQ(black.Create(h, w, 48, 48, 10, 1, 8, 8, 5, 1.0), 1);
+    Frame blackFrame(static_cast<size_t>(w) * h * 4, 0), out(blackFrame.size(), 0xAB);
+    EXPECT_EQ(black.Run(blackFrame.data(), out.data(), false), 1);
+    EXPECT_EQ(out, blackFrame);
+    for (int i = 0; i < 6; ++i) {
         Frame in = contentAt(w, h, 4 * i, -3 * i);
         for (size_t p = 0; p < in.size() / 4; ++p)
             in[4 * p + 3] = static_cast<uint8_t>(p * 7);  // the fourth byte travels too
-        Frame out(in.size(), 0xAB);
-        ASSERT_EQ(stream.Run(in.data(), out.data(), false), 1);
-        EXPECT_EQ(out, in) << "frame " << i;
+        for (CRegViaFFT* stream : {&noWindow, &black}) {
+            std::fill(out.begin(), out.end(), 0xAB);
+            ASSERT_EQ(stream->Run(in.data(), out.data(), false), 1);
+            EXPECT_EQ(out, in) << "frame " << i << (stream == &black ? ", black first" : ", no window");
+        }
     }
 }
 
@@ -133,71 +133,51 @@ TEST(Pipeline, SteadyWindowRecentresAndFadesOneStepAFrame)
     for (int i = 0; i < 12; ++i) {
         Frame in = contentAt(w, h, -2 * i, 0);
         const Offset o = runFrame(stream, in, w, h);
-        EXPECT_EQ(o.x, expected[i]) << "frame " << i;
-        EXPECT_EQ(o.y, 0) << "frame " << i;
+        EXPECT_TRUE(o.x == expected[i] && o.y == 0) << "frame " << i;
     }
 }
 
-TEST(Pipeline, MotionBeyondAThirdOfTheFrameIsReplacedByThePreviousOne)
+// A fresh 90 x 90 stream that never judges its window, run over content at
+// the given positions; the last input and output.
+std::pair<Frame, Frame> runPath(std::initializer_list<Offset> path)
 {
-    const int w = 90, h = 90;  // a third is 30 pixels
-    for (int step : {30, 31}) {
-        CRegViaFFT stream;
-        ASSERT_EQ(stream.Create(h, w, 64, 64, 10, 1, 4, 4, kNeverJudged, 1.0), 1);
-        Frame first = contentAt(w, h, 0, 0);
-        runFrame(stream, first, w, h);
-        Frame second = contentAt(w, h, -step, 0);
-        const Offset o = runFrame(stream, second, w, h);
-        EXPECT_EQ(o.x, step == 30 ? 30 : 0) << "step " << step;
+    CRegViaFFT stream;
+    EXPECT_EQ(stream.Create(90, 90, 64, 64, 10, 1, 4, 4, kNeverJudged, 1.0), 1);
+    Frame in, out(90 * 90 * 4);
+    for (const Offset& p : path) {
+        in = contentAt(90, 90, p.x, p.y);
+        EXPECT_EQ(stream.Run(in.data(), out.data(), false), 1);
     }
+    return {in, out};
 }
 
-TEST(Pipeline, OffsetsReachingTheFrameSizeLeaveOnlyWhatIsStillCovered)
+TEST(Pipeline, MotionBeyondAThirdIsReplacedAndOffsetsMayReachTheFrameSize)
 {
-    const int w = 90, h = 90;
-    {
-        // Three accepted motions of 30 columns: the offset is the frame width.
-        CRegViaFFT stream;
-        ASSERT_EQ(stream.Create(h, w, 64, 64, 10, 1, 4, 4, kNeverJudged, 1.0), 1);
-        Frame out(static_cast<size_t>(w) * h * 4);
-        for (int i = 0; i < 4; ++i) {
-            Frame in = contentAt(w, h, -30 * i, 0);
-            ASSERT_EQ(stream.Run(in.data(), out.data(), false), 1);
-        }
-        EXPECT_EQ(out, Frame(out.size(), 0));
-    }
-    {
-        // 30 + 30 + 29 rows: only input row 0 lands, in output row h - 1.
-        CRegViaFFT stream;
-        ASSERT_EQ(stream.Create(h, w, 64, 64, 10, 1, 4, 4, kNeverJudged, 1.0), 1);
-        const int rows[] = {0, -30, -60, -89};
-        Frame in;
-        Frame out(static_cast<size_t>(w) * h * 4);
-        for (int r : rows) {
-            in = contentAt(w, h, 0, r);
-            ASSERT_EQ(stream.Run(in.data(), out.data(), false), 1);
-        }
-        EXPECT_EQ(out, shifted(in, w, h, {0, h - 1}));
-    }
+    // A third of 90 is 30 pixels; beyond it the previous motion, 0, is taken.
+    auto [in, out] = runPath({{0, 0}, {-30, 0}});
+    EXPECT_EQ(out, shifted(in, 90, 90, {30, 0}));
+    std::tie(in, out) = runPath({{0, 0}, {-31, 0}});
+    EXPECT_EQ(out, in);
+    // Three accepted motions of 30 columns: the offset is the frame width.
+    std::tie(in, out) = runPath({{0, 0}, {-30, 0}, {-60, 0}, {-90, 0}});
+    EXPECT_EQ(out, Frame(out.size(), 0));
+    // 30 + 30 + 29 rows: only input row 0 lands, in output row 89.
+    std::tie(in, out) = runPath({{0, 0}, {0, -30}, {0, -60}, {0, -89}});
+    EXPECT_EQ(out, shifted(in, 90, 90, {0, 89}));
 }
 
 TEST(Pipeline, RefusedAndBypassedFramesChangeNothingElse)
 {
     const int w = 160, h = 120;
-    Frame in = contentAt(w, h, 0, 0);
-    Frame out(in.size(), 0xAB);
+    Frame in = contentAt(w, h, 0, 0), out(in.size(), 0xAB);
     const Frame untouched = out;
-
     CRegViaFFT stream;
     EXPECT_EQ(stream.Run(in.data(), out.data(), false), 0) << "before Create";
-    EXPECT_EQ(out, untouched);
-
     ASSERT_EQ(stream.Create(h, w, 48, 48, 10, 1, 8, 8, kNeverJudged, 1.0), 1);
     EXPECT_EQ(stream.Run(nullptr, out.data(), false), 0);
     EXPECT_EQ(stream.Run(nullptr, out.data(), true), 0);
     EXPECT_EQ(stream.Run(in.data(), nullptr, false), 0);
     EXPECT_EQ(out, untouched);
-
     // A bypassed first call copies and does not count: the next call still
     // places templates, and its output equals its input.
     Frame moved = contentAt(w, h, 5, 0);
@@ -208,23 +188,6 @@ TEST(Pipeline, RefusedAndBypassedFramesChangeNothingElse)
     // Measured against that first frame, not against the bypassed one.
     Frame next = contentAt(w, h, 2, 0);
     EXPECT_EQ(runFrame(stream, next, w, h).x, -2);
-}
-
-TEST(Pipeline, BlackFirstFramePlacesNoTemplateAndPassesFramesThrough)
-{
-    const int w = 160, h = 120;
-    CRegViaFFT stream;
-    ASSERT_EQ(stream.Create(h, w, 48, 48, 10, 1, 8, 8, 5, 1.0), 1);
-    Frame black(static_cast<size_t>(w) * h * 4, 0);
-    Frame out(black.size(), 0xAB);
-    EXPECT_EQ(stream.Run(black.data(), out.data(), false), 1);
-    EXPECT_EQ(out, black);
-    // No template: the motion decays from zero, so every output is its input.
-    for (int i = 1; i < 8; ++i) {
-        Frame in = contentAt(w, h, 3 * i, i);
-        EXPECT_EQ(stream.Run(in.data(), out.data(), false), 1);
-        EXPECT_EQ(out, in) << "frame " << i;
-    }
 }
 
 }  // namespace

@@ -1,38 +1,34 @@
-// Test-only access to the private state of CRegViaFFT.
+// Test-only access to the private state of CRegViaFFT, and refusal of its
+// scratch allocations.
 #ifndef REGVIAFFT_TEST_INSPECTOR_H
 #define REGVIAFFT_TEST_INSPECTOR_H
 
+#include <cstdlib>
+
 #include "RegViaFFT.h"
+#include "kernels.h"
 
 #define REGVIAFFT_FIELD(field) \
     static auto& field(CRegViaFFT& o) { return o.field; }
 
 struct RegViaFFTInspector {
     REGVIAFFT_FIELD(historyCount)
-    REGVIAFFT_FIELD(trendCount)
     REGVIAFFT_FIELD(windowLength)
-    REGVIAFFT_FIELD(steadyThreshold)
     REGVIAFFT_FIELD(historyX)
     REGVIAFFT_FIELD(historyY)
-    REGVIAFFT_FIELD(recenterStepX)
     REGVIAFFT_FIELD(recenterStepY)
     REGVIAFFT_FIELD(recentering)
-    REGVIAFFT_FIELD(marginY)
-    REGVIAFFT_FIELD(marginX)
     REGVIAFFT_FIELD(frameCount)
     REGVIAFFT_FIELD(grayImage)
     REGVIAFFT_FIELD(reducedImage)
     REGVIAFFT_FIELD(reducedPixels)
     REGVIAFFT_FIELD(pcSurface)
     REGVIAFFT_FIELD(frameHeight)
-    REGVIAFFT_FIELD(frameWidth)
     REGVIAFFT_FIELD(reducedHeight)
     REGVIAFFT_FIELD(reducedWidth)
     REGVIAFFT_FIELD(reducedArea)
     REGVIAFFT_FIELD(reducedMarginY)
     REGVIAFFT_FIELD(reducedMarginX)
-    REGVIAFFT_FIELD(templateHeight)
-    REGVIAFFT_FIELD(templateWidth)
     REGVIAFFT_FIELD(scale)
     REGVIAFFT_FIELD(reducedTemplateHeight)
     REGVIAFFT_FIELD(reducedTemplateWidth)
@@ -41,18 +37,12 @@ struct RegViaFFTInspector {
     REGVIAFFT_FIELD(templateCount)
     REGVIAFFT_FIELD(gmvX)
     REGVIAFFT_FIELD(gmvY)
-    REGVIAFFT_FIELD(prevGmvX)
     REGVIAFFT_FIELD(prevGmvY)
-    REGVIAFFT_FIELD(accumShiftX)
-    REGVIAFFT_FIELD(accumShiftY)
-    REGVIAFFT_FIELD(accumShiftSumX)
     REGVIAFFT_FIELD(accumShiftSumY)
     REGVIAFFT_FIELD(tmplPosX)
     REGVIAFFT_FIELD(tmplPosY)
     REGVIAFFT_FIELD(isFirstFrame)
-    REGVIAFFT_FIELD(templatesReady)
     REGVIAFFT_FIELD(pcResult)
-    REGVIAFFT_FIELD(pcResultWork)
     REGVIAFFT_FIELD(tmplGradY)
     REGVIAFFT_FIELD(tmplGradX)
     REGVIAFFT_FIELD(gradientX)
@@ -61,11 +51,7 @@ struct RegViaFFTInspector {
     REGVIAFFT_FIELD(prevPreciseGmvY)
     REGVIAFFT_FIELD(preciseGmvX)
     REGVIAFFT_FIELD(preciseGmvY)
-    REGVIAFFT_FIELD(dftPrecision)
     REGVIAFFT_FIELD(dftStatus)
-    REGVIAFFT_FIELD(dftLengths)
-    REGVIAFFT_FIELD(dftInStrides)
-    REGVIAFFT_FIELD(dftOutStrides)
     REGVIAFFT_FIELD(prevSpectrum)
     REGVIAFFT_FIELD(fftInput)
     REGVIAFFT_FIELD(crossPower)
@@ -77,9 +63,6 @@ struct RegViaFFTInspector {
     REGVIAFFT_FIELD(derivKernel)
 
     // Private operations, reached by the tests of the group that defines them.
-    // object.cpp
-    static int allocateImages(CRegViaFFT& o, int w, int h) { return o.allocateImages(w, h); }
-    static bool deallocateImages(CRegViaFFT& o) { return o.deallocateImages(); }
     // gradient.cpp, integral_image.cpp, template_placement.cpp
     static void getGradient(CRegViaFFT& o, unsigned char* image, float* gx, float* gy, int mode)
     {
@@ -96,14 +79,21 @@ struct RegViaFFTInspector {
     static int setTemplatePosition(CRegViaFFT& o, _IplImage* image) { return o.setTemplatePosition(image); }
     // template_patch.cpp, phase_correlation.cpp, peak.cpp, motion_vector.cpp
     static void getPCResult_fft(CRegViaFFT& o) { o.getPCResult_fft(); }
-    static void getNormaliseCrossPowerSpectrum_fft(CRegViaFFT& o, _DFT_Complex16* current,
-                                                   _DFT_Complex16* previous)
-    {
-        o.getNormaliseCrossPowerSpectrum_fft(current, previous);
-    }
     static void getGMVwithScore(CRegViaFFT& o) { o.getGMVwithScore(CRegViaFFT::SCORE_COMBINED); }
 };
 
 #undef REGVIAFFT_FIELD
+
+// Lets n scratch allocations through, then refuses every one until destroyed.
+struct ScratchRefusal {
+    static inline int left = 0;
+    void* (*saved)(std::size_t) = regviafft::scratchAllocate;
+    explicit ScratchRefusal(int n)
+    {
+        left = n;
+        regviafft::scratchAllocate = [](std::size_t b) { return left-- > 0 ? std::malloc(b) : nullptr; };
+    }
+    ~ScratchRefusal() { regviafft::scratchAllocate = saved; }
+};
 
 #endif

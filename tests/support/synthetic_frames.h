@@ -11,21 +11,6 @@
 
 namespace synthetic {
 
-// Small linear congruential generator: the same numbers on every platform,
-// unlike the standard distributions.
-class Lcg {
-public:
-    explicit Lcg(uint32_t seed) : state_(seed * 2654435761u + 1u) {}
-    double uniform(double lo, double hi)
-    {
-        state_ = state_ * 1664525u + 1013904223u;
-        return lo + (hi - lo) * static_cast<double>(state_ >> 8) / 16777216.0;
-    }
-
-private:
-    uint32_t state_;
-};
-
 // Edge profile about one pixel wide, so fractional shifts stay meaningful.
 inline double softStep(double t) { return 0.5 + 0.5 * std::tanh(1.5 * t); }
 
@@ -35,24 +20,30 @@ inline double softStep(double t) { return 0.5 + 0.5 * std::tanh(1.5 * t); }
 inline std::vector<uint8_t> texturedFrame(int width, int height, uint32_t seed,
                                           double shiftX = 0.0, double shiftY = 0.0)
 {
-    Lcg rng(seed);
+    // A fixed congruential generator: the same numbers on every platform,
+    // unlike the standard distributions.
+    uint32_t state = seed * 2654435761u + 1u;
+    auto uniform = [&state](double lo, double hi) {
+        state = state * 1664525u + 1013904223u;
+        return lo + (hi - lo) * static_cast<double>(state >> 8) / 16777216.0;
+    };
     struct Wave { double fx, fy, phase, amplitude; };
     struct Rect { double left, top, right, bottom, level; };
     const double twoPi = 6.283185307179586;
     std::vector<Wave> waves(3);
     for (Wave& w : waves) {
-        const double angle = rng.uniform(0.0, twoPi);
-        const double period = rng.uniform(7.0, 23.0);
-        w = {std::cos(angle) / period, std::sin(angle) / period, rng.uniform(0.0, twoPi),
-             rng.uniform(12.0, 25.0)};
+        const double angle = uniform(0.0, twoPi);
+        const double period = uniform(7.0, 23.0);
+        w = {std::cos(angle) / period, std::sin(angle) / period, uniform(0.0, twoPi),
+             uniform(12.0, 25.0)};
     }
     const double largest = std::max(4.0, std::min(width, height) / 3.0);
     std::vector<Rect> rects(12);
     for (Rect& r : rects) {
-        const double w = rng.uniform(3.0, largest), h = rng.uniform(3.0, largest);
-        const double left = rng.uniform(-w / 2, width - w / 2);
-        const double top = rng.uniform(-h / 2, height - h / 2);
-        r = {left, top, left + w, top + h, rng.uniform(-70.0, 70.0)};
+        const double w = uniform(3.0, largest), h = uniform(3.0, largest);
+        const double left = uniform(-w / 2, width - w / 2);
+        const double top = uniform(-h / 2, height - h / 2);
+        r = {left, top, left + w, top + h, uniform(-70.0, 70.0)};
     }
     std::vector<uint8_t> frame(static_cast<size_t>(width) * height);
     for (int y = 0; y < height; ++y) {
@@ -69,22 +60,6 @@ inline std::vector<uint8_t> texturedFrame(int width, int height, uint32_t seed,
         }
     }
     return frame;
-}
-
-// Whole-pixel displacement of a packed grey frame by (dx, dy), positive right
-// and down; pixels uncovered at the border repeat the nearest edge pixel.
-inline std::vector<uint8_t> shiftFrame(const std::vector<uint8_t>& frame, int width, int height,
-                                       int dx, int dy)
-{
-    std::vector<uint8_t> out(frame.size());
-    for (int y = 0; y < height; ++y) {
-        const int sy = std::clamp(y - dy, 0, height - 1);
-        for (int x = 0; x < width; ++x) {
-            const int sx = std::clamp(x - dx, 0, width - 1);
-            out[static_cast<size_t>(y) * width + x] = frame[static_cast<size_t>(sy) * width + sx];
-        }
-    }
-    return out;
 }
 
 // Four-byte pixels as the host passes them: grey in the first three bytes,
