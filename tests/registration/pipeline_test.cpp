@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "RegViaFFT.h"
+#include "kernels.h"
 #include "synthetic_frames.h"
 
 namespace {
@@ -63,6 +64,29 @@ Offset runFrame(CRegViaFFT& stream, Frame& in, int width, int height)
     const Offset o = borderOffset(out, width, height);
     EXPECT_EQ(out, shifted(in, width, height, o));
     return o;
+}
+
+TEST(PipelineGrey, MeanOfThreeBytesRoundsToNearestAndKeepsRowPadding)
+{
+    // One pixel per possible sum of the first three bytes, the fourth ignored.
+    const int width = 766, height = 2, stride = 768;
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 4);
+    for (int r = 0; r < height; ++r) {
+        for (int sum = 0; sum < width; ++sum) {
+            uint8_t* p = &pixels[(static_cast<size_t>(r) * width + sum) * 4];
+            p[0] = static_cast<uint8_t>(std::min(sum, 255));
+            p[1] = static_cast<uint8_t>(std::min(sum - p[0], 255));
+            p[2] = static_cast<uint8_t>(sum - p[0] - p[1]);
+            p[3] = static_cast<uint8_t>(r == 0 ? 0 : 255);
+        }
+    }
+    std::vector<uint8_t> gray(static_cast<size_t>(stride) * height, 0xEE);
+    regviafft::grayFromPixels(pixels.data(), width, height, gray.data(), stride);
+    for (int r = 0; r < height; ++r) {
+        for (int sum = 0; sum < width; ++sum)
+            ASSERT_EQ(gray[static_cast<size_t>(r) * stride + sum], std::lrint(sum / 3.0)) << sum;
+        EXPECT_EQ(gray[static_cast<size_t>(r) * stride + width], 0xEE);
+    }
 }
 
 // A window so long that it is never judged: the offset is then the sum of
