@@ -58,6 +58,7 @@ public:
         double score;        // ranking key of the current ordering
         int votes;           // templates in the agreeing set
     };
+    // One kind of score exists; further members would only be names for it.
     enum SCORE_TYPE { SCORE_COMBINED = 0 };
     enum CRITERION { BY_PC_VALUE = 0, BY_VOTES = 1, BY_SCORE = 2 };
 

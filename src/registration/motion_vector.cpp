@@ -206,6 +206,7 @@ void CRegViaFFT::sort_PC_RESULT(int n, CRITERION criterion)
 
 void CRegViaFFT::copy_PC_RESULT(_pcResult* src, _pcResult* dst)
 {
+    // A missing record is skipped rather than dereferenced.
     if (src != nullptr && dst != nullptr)
         *dst = *src;
 }

@@ -221,6 +221,7 @@ int placeTemplates(const uint8_t* pixels, int widthStep, int width, int height,
 
 int CRegViaFFT::setTemplatePosition(_IplImage* image)
 {
+    // No frame is a failure, like a frame whose workspace cannot be had.
     if (image == nullptr)
         return 0;
     const regviafft::PlacementGeometry geometry{reducedTemplateHeight, reducedTemplateWidth,

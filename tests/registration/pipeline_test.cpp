@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "RegViaFFT.h"
+#include "inspector.h"
 #include "kernels.h"
 #include "synthetic_frames.h"
 
@@ -202,6 +203,20 @@ TEST(Pipeline, RefusedAndBypassedFramesChangeNothingElse)
     EXPECT_EQ(stream.Run(nullptr, out.data(), true), 0);
     EXPECT_EQ(stream.Run(in.data(), nullptr, false), 0);
     EXPECT_EQ(out, untouched);
+    // Placement without its workspace refuses the first frame, leaving the
+    // output alone; the frame still counts, so every later one passes through.
+    CRegViaFFT failed;
+    ASSERT_EQ(failed.Create(h, w, 48, 48, 10, 1, 8, 8, kNeverJudged, 1.0), 1);
+    testing::internal::CaptureStdout();
+    {
+        ScratchRefusal refuseAll(0);
+        EXPECT_EQ(failed.Run(in.data(), out.data(), false), 0);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ERROR in setTemplatePosition\n");
+    EXPECT_EQ(out, untouched);
+    Frame later = contentAt(w, h, 3, 1);
+    EXPECT_EQ(failed.Run(later.data(), out.data(), false), 0);
+    EXPECT_EQ(out, later);
     // A bypassed first call copies and does not count: the next call still
     // places templates, and its output equals its input.
     Frame moved = contentAt(w, h, 5, 0);
