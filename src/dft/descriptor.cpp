@@ -127,6 +127,7 @@ void readStrides(const DftDescriptor* d, int32_t offset, int32_t DftDimension::*
 int32_t writeStrides(DftDescriptor* d, int32_t* offset, int32_t DftDimension::*field,
                      const int32_t* strides)
 {
+    // A missing array is a value the parameter does not accept; nothing changes.
     if (strides == nullptr)
         return DFT_INCONSISTENT_CONFIGURATION;
     d->releasePlan(d);
@@ -174,6 +175,7 @@ int32_t getName(DftDescriptor* d, char* out)
 
 int32_t setName(DftDescriptor* d, const char* name)
 {
+    // A missing string is refused like any value the parameter does not accept.
     if (name == nullptr)
         return DFT_INCONSISTENT_CONFIGURATION;
     int32_t i = 0;

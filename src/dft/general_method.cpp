@@ -198,15 +198,15 @@ void setPathFlags(DftDescriptor* head)
     return DFT_NO_ERROR;
 }
 
+// Member by member: a later member's length is checked only once the
+// earlier members' plans are built.
 [[nodiscard]] int32_t buildPlans(DftDescriptor* head)
 {
     for (DftDescriptor* m = head; m != nullptr; m = m->next) {
-        if (exceedsPlanLengthLimit(static_cast<uint32_t>(m->passLength)))
-            return DFT_1D_LENGTH_EXCEEDS_INT32;
-    }
-    for (DftDescriptor* m = head; m != nullptr; m = m->next) {
         m->passForward = m->passForwardScale != 1.0 ? passScaled<true> : passUnscaled<true>;
         m->passBackward = m->passBackwardScale != 1.0 ? passScaled<false> : passUnscaled<false>;
+        if (exceedsPlanLengthLimit(static_cast<uint32_t>(m->passLength)))
+            return DFT_1D_LENGTH_EXCEEDS_INT32;
         const int32_t status = planCreate(&m->plan, head->variant, m->passLength);
         if (status != kPlanOk)
             return planStatusToDft(status);
@@ -255,6 +255,7 @@ struct DataBases {
 
 // In place the result overwrites the input, so the output takes the input's
 // offset (and, below, its distances) whatever the output settings say.
+// A missing data pointer is refused with 3 rather than dereferenced.
 bool resolveBases(const DftDescriptor* head, void* first, void* second, DataBases* bases)
 {
     const bool inPlace = head->placement != DFT_NOT_INPLACE;
@@ -466,6 +467,7 @@ DftComputeRoutine chooseCompute(uint32_t flags)
 
 // ---- The method ---------------------------------------------------------
 
+// A transform count below 1 describes no data: refused like a bad length.
 bool batchIsValid(const DftDescriptor* head)
 {
     for (int32_t i = 0; i < head->workBatch.count; ++i) {

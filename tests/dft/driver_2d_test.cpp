@@ -2,11 +2,13 @@
 // points, against the defining sums.
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <vector>
 
 #include "dft_plans.h"
 #include "engine.h"
 #include "naive_dft.h"
+#include "runtime/platform.h"
 
 namespace {
 
@@ -178,6 +180,49 @@ TEST(Driver2D, StridedAndTransposedLayoutsMatchDefinition)
     }
 }
 
+int passCalls = 0, failingCall = 0;
+int32_t countingPass(const Complex*, Complex*, DftDescriptor*, void*)
+{
+    return ++passCalls == failingCall ? DFT_INTERNAL_ERROR : 0;
+}
+
+// The temporary buffer holds max(B*N1, N0) elements with unit output stride
+// (B = 8 above 32 rows), else max(N0, N1); it is freed on every return, and a
+// failing pass ends the driver at once with its status.
+TEST(Driver2D, BufferSizeEveryLineOnceAndFailingPassEndsTheDriver)
+{
+    if (!bufferCacheEnabled())
+        GTEST_SKIP() << "the buffer size is read from the cache's block";
+    struct Case {
+        int32_t n0, n1, outStride0, elements, failing;
+    };
+    const Case cases[] = {{10, 32, 1, 128, 0}, {10, 33, 1, 264, 0}, {40, 5, 1, 40, 3},
+                          {10, 33, 2, 33, 35}, {40, 5, 2, 40, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.n0 << "x" << c.n1 << " stride " << c.outStride0);
+        DftDescriptor head{}, member{};
+        head.passLength = c.n0;
+        head.next = &member;
+        member.passLength = c.n1;
+        head.variant = &genericVariant;
+        Signal in(size_t(c.n0) * c.n1), out(2 * in.size());
+        const int32_t inStride[2] = {1, c.n0}, outStride[2] = {c.outStride0, c.n0 * c.outStride0};
+        passCalls = 0;
+        failingCall = c.failing;
+        RecordingHooks hooks;
+        std::thread([&] {  // a fresh thread obtains a fresh block of exactly the request
+            EXPECT_EQ(driver2DOutOfPlace(in.data(), out.data(), inStride, outStride, countingPass,
+                                         countingPass, &head, nullptr),
+                      c.failing != 0 ? DFT_INTERNAL_ERROR : 0);
+            EXPECT_EQ(hooks.requested, size_t(c.elements) * sizeof(Complex) + 16);
+            BufferCacheRecordInfo info{};
+            ASSERT_TRUE(bufferCacheRecordInfo(bufferCacheFindRecord(platform::currentThreadId()), &info));
+            EXPECT_EQ(info.blocksInUse, 0);
+        }).join();
+        EXPECT_EQ(passCalls, c.failing != 0 ? c.failing : c.n0 + c.n1);
+    }
+}
+
 TEST(GeneralMethod, BatchesAndRankThreeMatchDefinition)
 {
     Descriptor batch;
@@ -213,6 +258,14 @@ TEST(GeneralMethod, LengthLimitRefusesCommitAndAcceptsTwoToThe26)
         Signal x(4);
         EXPECT_EQ(DftComputeForward(d.h, x.data()), DFT_INVALID_CONFIGURATION);
     }
+    // Members are planned in chain order: the head's failing plan is reported
+    // before the member's length is looked at.
+    const MemoryHooks smallBlocksOnly{[](size_t n) { return n < 8192 ? std::malloc(n) : nullptr; },
+                                      std::calloc, std::realloc, std::free};
+    setMemoryHooks(&smallBlocksOnly);
+    Descriptor d;
+    EXPECT_EQ(commitWith(d, {16777217, 4096}, DFT_INPLACE), DFT_MEMORY_ERROR);
+    setMemoryHooks(nullptr);
 }
 
 // Each compute with several user threads takes a workspace share and must

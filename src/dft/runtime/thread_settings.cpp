@@ -146,6 +146,7 @@ ThreadSettings parseThreadSettings(const ThreadVariables& v)
             s.processesPerNode = static_cast<int32_t>(n);
     }
     if (v.threadLevel != nullptr) {
+        // Presence alone resets the level to 0; only a digits-only 0 to 3 replaces it.
         s.threadLevel = 0;
         int64_t n = parseDigits(v.threadLevel, valueEnd(v.threadLevel));
         if (n >= 0 && n <= 3)
