@@ -4,6 +4,7 @@
 // where c[k] = exp(-i*pi*k^2/N).
 #include <cstring>
 
+#include "complex_vec.h"
 #include "plan_1d.h"
 
 namespace {
@@ -22,8 +23,11 @@ struct ChirpData {
     Complex* kernel;            // forward transform of the kernel, times 1/M
 };
 
-inline Complex multiply(Complex a, Complex b) {
-    return {a.real * b.real - a.imag * b.imag, a.real * b.imag + a.imag * b.real};
+// dst[k] = a[k] * b[k] for k < n.
+void multiplyPointwise(const Complex* a, const Complex* b, Complex* dst, int64_t n) {
+    for (int64_t k = 0; k < n; ++k) {
+        storeComplex(dst + k, multiply(loadComplex(a + k), loadComplex(b + k)));
+    }
 }
 
 void releaseChirpData(ChirpData* d) {
@@ -87,7 +91,8 @@ int32_t chirpCreate(DftPlan1D* plan) {
     }
     plan->kindData = d;
     // M elements of convolution buffer, then the sub-plan's own buffer.
-    plan->workBytes = d->sub->workBytes + sizeof(Complex) * static_cast<size_t>(m) + kPlanWorkAlignment;
+    plan->workBytes =
+        d->sub->workBytes + sizeof(Complex) * static_cast<size_t>(m) + kPlanWorkAlignment;
     return kPlanOk;
 }
 
@@ -99,14 +104,14 @@ int32_t chirpCompute(const DftPlan1D* plan, const Complex* src, Complex* dst, vo
     auto* buffer = static_cast<Complex*>(work);
     // M is even, so the sub-plan's buffer stays 32-byte aligned.
     Complex* subWork = buffer + m;
-    for (int64_t k = 0; k < n; ++k) buffer[k] = multiply(src[k], d->chirp[k]);
+    multiplyPointwise(src, d->chirp, buffer, n);
     std::memset(static_cast<void*>(buffer + n), 0, sizeof(Complex) * static_cast<size_t>(m - n));
     int32_t status = planForward(d->sub, buffer, buffer, subWork);
     if (status != kPlanOk) return status;
-    for (int64_t k = 0; k < m; ++k) buffer[k] = multiply(buffer[k], d->kernel[k]);
+    multiplyPointwise(buffer, d->kernel, buffer, m);
     status = planBackward(d->sub, buffer, buffer, subWork);
     if (status != kPlanOk) return status;
-    for (int64_t k = 0; k < n; ++k) dst[k] = multiply(buffer[k], d->chirp[k]);
+    multiplyPointwise(buffer, d->chirp, dst, n);
     if (!Forward) {
         // The backward transform is the forward one read at -k.
         for (int64_t k = 1, j = n - 1; k < j; ++k, --j) {

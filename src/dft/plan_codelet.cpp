@@ -8,6 +8,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "complex_vec.h"
 #include "plan_1d.h"
 
 // Each codelet must compile to one straight-line body with its values in
@@ -20,22 +21,10 @@
 
 namespace {
 
-inline Complex operator+(Complex a, Complex b) { return {a.real + b.real, a.imag + b.imag}; }
-inline Complex operator-(Complex a, Complex b) { return {a.real - b.real, a.imag - b.imag}; }
-inline Complex operator*(double s, Complex a) { return {s * a.real, s * a.imag}; }
-// a + i*b and a - i*b. Both lanes add or subtract, so the compiler can keep
-// a complex value in one vector register.
-inline Complex plusI(Complex a, Complex b) { return {a.real - b.imag, a.imag + b.real}; }
-inline Complex minusI(Complex a, Complex b) { return {a.real + b.imag, a.imag - b.real}; }
-
 // a + b*exp(-i*pi/2) forward, a + b*exp(+i*pi/2) backward.
 template <bool Forward>
-inline Complex plusQuarterTurn(Complex a, Complex b) {
+inline ComplexVec plusQuarterTurn(ComplexVec a, ComplexVec b) {
     return Forward ? minusI(a, b) : plusI(a, b);
-}
-
-inline Complex multiply(Complex a, Complex w) {
-    return {a.real * w.real - a.imag * w.imag, a.real * w.imag + a.imag * w.real};
 }
 
 // cos and sin of 2*pi*k/n, correctly rounded; half turns for odd n, an octant
@@ -113,26 +102,26 @@ inline void unroll(F&& f) {
 }
 
 template <int N, bool Forward>
-inline void smallDft(Complex* v);
+inline void smallDft(ComplexVec* v);
 
 template <bool Forward>
-inline void dft3(Complex* v) {
+inline void dft3(ComplexVec* v) {
     constexpr double c = -0.5;
     constexpr double s = Forward ? -0.8660254037844386 : 0.8660254037844386;
-    const Complex sum = v[1] + v[2];
-    const Complex mid = v[0] + c * sum;
-    const Complex rot = s * (v[1] - v[2]);
+    const ComplexVec sum = v[1] + v[2];
+    const ComplexVec mid = v[0] + c * sum;
+    const ComplexVec rot = s * (v[1] - v[2]);
     v[0] = v[0] + sum;
     v[1] = plusI(mid, rot);
     v[2] = minusI(mid, rot);
 }
 
 template <bool Forward>
-inline void dft4(Complex* v) {
-    const Complex t0 = v[0] + v[2];
-    const Complex t1 = v[0] - v[2];
-    const Complex t2 = v[1] + v[3];
-    const Complex t3 = v[1] - v[3];
+inline void dft4(ComplexVec* v) {
+    const ComplexVec t0 = v[0] + v[2];
+    const ComplexVec t1 = v[0] - v[2];
+    const ComplexVec t2 = v[1] + v[3];
+    const ComplexVec t3 = v[1] - v[3];
     v[0] = t0 + t2;
     v[1] = plusQuarterTurn<Forward>(t1, t3);
     v[2] = t0 - t2;
@@ -140,19 +129,19 @@ inline void dft4(Complex* v) {
 }
 
 template <bool Forward>
-inline void dft5(Complex* v) {
+inline void dft5(ComplexVec* v) {
     constexpr double c1 = 0.30901699437494745;
     constexpr double c2 = -0.8090169943749473;
     constexpr double s1 = Forward ? -0.9510565162951535 : 0.9510565162951535;
     constexpr double s2 = Forward ? -0.5877852522924732 : 0.5877852522924732;
-    const Complex a1 = v[1] + v[4];
-    const Complex b1 = v[1] - v[4];
-    const Complex a2 = v[2] + v[3];
-    const Complex b2 = v[2] - v[3];
-    const Complex m1 = v[0] + c1 * a1 + c2 * a2;
-    const Complex m2 = v[0] + c2 * a1 + c1 * a2;
-    const Complex r1 = s1 * b1 + s2 * b2;
-    const Complex r2 = s2 * b1 - s1 * b2;
+    const ComplexVec a1 = v[1] + v[4];
+    const ComplexVec b1 = v[1] - v[4];
+    const ComplexVec a2 = v[2] + v[3];
+    const ComplexVec b2 = v[2] - v[3];
+    const ComplexVec m1 = v[0] + c1 * a1 + c2 * a2;
+    const ComplexVec m2 = v[0] + c2 * a1 + c1 * a2;
+    const ComplexVec r1 = s1 * b1 + s2 * b2;
+    const ComplexVec r2 = s2 * b1 - s1 * b2;
     v[0] = v[0] + a1 + a2;
     v[1] = plusI(m1, r1);
     v[4] = minusI(m1, r1);
@@ -163,23 +152,23 @@ inline void dft5(Complex* v) {
 // Direct sum of an odd prime length from the symmetric and antisymmetric
 // halves of the input, as in dft3 and dft5.
 template <int P, bool Forward>
-inline void dftOddPrime(Complex* v) {
+inline void dftOddPrime(ComplexVec* v) {
     constexpr int h = (P - 1) / 2;
-    Complex sum[h + 1];
-    Complex diff[h + 1];
-    Complex total = v[0];
+    ComplexVec sum[h + 1];
+    ComplexVec diff[h + 1];
+    ComplexVec total = v[0];
     unroll<h>([&](auto i) {
         constexpr int j = decltype(i)::value + 1;
         sum[j] = v[j] + v[P - j];
         diff[j] = v[j] - v[P - j];
         total = total + sum[j];
     });
-    Complex out[P];
+    ComplexVec out[P];
     out[0] = total;
     unroll<h>([&](auto ik) {
         constexpr int k = decltype(ik)::value + 1;
-        Complex even = v[0];
-        Complex odd = {0.0, 0.0};
+        ComplexVec even = v[0];
+        ComplexVec odd = makeComplexVec(0.0, 0.0);
         unroll<h>([&](auto ij) {
             constexpr int j = decltype(ij)::value + 1;
             constexpr Complex w = unitRoot<Forward>(j * k, P);
@@ -202,17 +191,17 @@ constexpr int inverseModulo(int a, int m) {
 // Prime-factor mapping for coprime n1, n2: input n1*N2 + n2*N1, output by the
 // Chinese remainder theorem.
 template <int N1, int N2, bool Forward>
-inline void primeFactor(Complex* v) {
+inline void primeFactor(ComplexVec* v) {
     constexpr int n = N1 * N2;
     constexpr int out1 = N2 * inverseModulo(N2 % N1, N1);
     constexpr int out2 = N1 * inverseModulo(N1 % N2, N2);
-    Complex rows[N1][N2];
+    ComplexVec rows[N1][N2];
     unroll<N1>([&](auto i1) {
         unroll<N2>([&](auto i2) { rows[i1][i2] = v[(i1 * N2 + i2 * N1) % n]; });
         smallDft<N2, Forward>(rows[i1]);
     });
     unroll<N2>([&](auto k2) {
-        Complex column[N1];
+        ComplexVec column[N1];
         unroll<N1>([&](auto i1) { column[i1] = rows[i1][k2]; });
         smallDft<N1, Forward>(column);
         unroll<N1>([&](auto k1) { v[(k1 * out1 + k2 * out2) % n] = column[k1]; });
@@ -221,8 +210,8 @@ inline void primeFactor(Complex* v) {
 
 // Input i1 + N1*i2, output k2 + N2*k1, twiddle w^(i1*k2) between the passes.
 template <int N1, int N2, bool Forward>
-inline void cooleyTukey(Complex* v) {
-    Complex rows[N1][N2];
+inline void cooleyTukey(ComplexVec* v) {
+    ComplexVec rows[N1][N2];
     unroll<N1>([&](auto i1) {
         unroll<N2>([&](auto i2) { rows[i1][i2] = v[i1 + N1 * i2]; });
         smallDft<N2, Forward>(rows[i1]);
@@ -231,21 +220,20 @@ inline void cooleyTukey(Complex* v) {
             if constexpr (t % (N1 * N2) == 0) {
                 return;
             } else if constexpr (4 * t % (N1 * N2) == 0) {
-                // Whole quarter turns need no multiplication.
+                // Whole quarter turns are exact: a swap and sign flips.
                 constexpr int quarters = 4 * t / (N1 * N2) % 4;
-                const Complex zero = {0.0, 0.0};
-                const Complex a = rows[i1][k2];
-                rows[i1][k2] = quarters == 1   ? plusQuarterTurn<Forward>(zero, a)
-                               : quarters == 2 ? zero - a
-                                               : plusQuarterTurn<!Forward>(zero, a);
+                const ComplexVec a = rows[i1][k2];
+                rows[i1][k2] = quarters == 1   ? quarterTurn<Forward>(a)
+                               : quarters == 2 ? negateImag(negateReal(a))
+                                               : quarterTurn<!Forward>(a);
             } else {
                 constexpr Complex w = unitRoot<Forward>(t, N1 * N2);
-                rows[i1][k2] = multiply(rows[i1][k2], w);
+                rows[i1][k2] = multiply(rows[i1][k2], toVec(w));
             }
         });
     });
     unroll<N2>([&](auto k2) {
-        Complex column[N1];
+        ComplexVec column[N1];
         unroll<N1>([&](auto i1) { column[i1] = rows[i1][k2]; });
         smallDft<N1, Forward>(column);
         unroll<N1>([&](auto k1) { v[k2 + N2 * k1] = column[k1]; });
@@ -253,9 +241,9 @@ inline void cooleyTukey(Complex* v) {
 }
 
 template <int N, bool Forward>
-inline void smallDft(Complex* v) {
+inline void smallDft(ComplexVec* v) {
     if constexpr (N == 2) {
-        const Complex t = v[1];
+        const ComplexVec t = v[1];
         v[1] = v[0] - t;
         v[0] = v[0] + t;
     } else if constexpr (N == 3) {
@@ -285,19 +273,20 @@ inline void smallDft(Complex* v) {
 }
 
 template <int N, bool Forward>
-REGVIAFFT_FLATTEN void stridedCodelet(const Complex* src, ptrdiff_t srcStride, Complex* dst, ptrdiff_t dstStride) {
-    Complex v[N];
-    unroll<N>([&](auto i) { v[i] = src[i * srcStride]; });
+REGVIAFFT_FLATTEN void stridedCodelet(const Complex* src, ptrdiff_t srcStride, Complex* dst,
+                                      ptrdiff_t dstStride) {
+    ComplexVec v[N];
+    unroll<N>([&](auto i) { v[i] = loadComplex(src + i * srcStride); });
     if constexpr (N > 1) smallDft<N, Forward>(v);
-    unroll<N>([&](auto i) { dst[i * dstStride] = v[i]; });
+    unroll<N>([&](auto i) { storeComplex(dst + i * dstStride, v[i]); });
 }
 
 template <int N, bool Forward>
 REGVIAFFT_FLATTEN void codelet(const Complex* src, Complex* dst) {
-    Complex v[N];
-    unroll<N>([&](auto i) { v[i] = src[i]; });
+    ComplexVec v[N];
+    unroll<N>([&](auto i) { v[i] = loadComplex(src + i); });
     if constexpr (N > 1) smallDft<N, Forward>(v);
-    unroll<N>([&](auto i) { dst[i] = v[i]; });
+    unroll<N>([&](auto i) { storeComplex(dst + i, v[i]); });
 }
 
 template <bool Forward>

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <new>
 
+#include "complex_vec.h"
 #include "plan_1d.h"
 
 namespace {
@@ -41,7 +42,7 @@ struct DftFftPlan {
     int32_t blockOrder;                // orders 6 to 11: log2 L = 4, else 0
     int32_t reversalBits;              // width of the reversal table: g, s or m - log2 L
     const uint32_t* reversal;          // bit reversal of reversalBits-bit numbers
-    const Complex* twiddles;           // (w^k, w^2k, w^3k) for k = 0..2^T/4
+    const Complex* twiddles;           // split (w^k, w^2k, w^3k) for k = 0..2^T/4
     const double* quarterSines;        // orders >= 12: sin(2*pi*k/N), k = 0..N/4
     // Codelets of orders 4 and 5: the order-5 plan, and columns of 16 and 32.
     CodeletRoutine codeletForward[6];
@@ -72,42 +73,43 @@ inline Complex rootFromQuarter(const double* sines, int32_t order, int64_t t) {
     }
 }
 
-inline Complex operator+(Complex a, Complex b) { return {a.real + b.real, a.imag + b.imag}; }
-inline Complex operator-(Complex a, Complex b) { return {a.real - b.real, a.imag - b.imag}; }
+// Table roots are split into the pair (re, re), (-im, im), so rotating by one
+// needs no shuffle of the root; the lanes round as in multiply.
+constexpr int64_t kSplitEntries = 2;
 
-// a*w forward, a*conj(w) backward: tables hold forward roots.
 template <bool Forward>
-inline Complex rotate(Complex a, Complex w) {
-    if (Forward) return {a.real * w.real - a.imag * w.imag, a.real * w.imag + a.imag * w.real};
-    return {a.real * w.real + a.imag * w.imag, a.imag * w.real - a.real * w.imag};
+inline ComplexVec rotateSplit(ComplexVec a, ComplexVec re, ComplexVec im) {
+    const ComplexVec direct = lanewise(a, re);
+    const ComplexVec cross = lanewise(swapParts(a), im);
+    return Forward ? direct + cross : direct - cross;
 }
 
-// Multiplies by -i forward, +i backward.
 template <bool Forward>
-inline Complex quarterTurn(Complex a) {
-    return Forward ? Complex{a.imag, -a.real} : Complex{-a.imag, a.real};
+inline ComplexVec rotateSplit(ComplexVec a, const Complex* root) {
+    return rotateSplit<Forward>(a, loadComplex(root), loadComplex(root + 1));
 }
 
 // Joins four quarter-length transforms stored in bit-reversed order, residues
 // 0, 2, 1, 3 at p0..p3, into natural order.
 template <bool Forward>
-inline void butterfly4(Complex* p0, Complex* p1, Complex* p2, Complex* p3, Complex y0,
-                       Complex y2, Complex y1, Complex y3) {
-    const Complex t0 = y0 + y2;
-    const Complex t1 = y0 - y2;
-    const Complex t2 = y1 + y3;
-    const Complex t3 = quarterTurn<Forward>(y1 - y3);
-    *p0 = t0 + t2;
-    *p1 = t1 + t3;
-    *p2 = t0 - t2;
-    *p3 = t1 - t3;
+inline void butterfly4(Complex* p0, Complex* p1, Complex* p2, Complex* p3, ComplexVec y0,
+                       ComplexVec y2, ComplexVec y1, ComplexVec y3) {
+    const ComplexVec t0 = y0 + y2;
+    const ComplexVec t1 = y0 - y2;
+    const ComplexVec t2 = y1 + y3;
+    const ComplexVec t3 = quarterTurn<Forward>(y1 - y3);
+    storeComplex(p0, t0 + t2);
+    storeComplex(p1, t1 + t3);
+    storeComplex(p2, t0 - t2);
+    storeComplex(p3, t1 - t3);
 }
 
 template <bool Forward>
 void radix4First(Complex* a, int64_t n) {
     for (int64_t i = 0; i < n; i += 4) {
         Complex* p = a + i;
-        butterfly4<Forward>(p, p + 1, p + 2, p + 3, p[0], p[1], p[2], p[3]);
+        butterfly4<Forward>(p, p + 1, p + 2, p + 3, loadComplex(p), loadComplex(p + 1),
+                            loadComplex(p + 2), loadComplex(p + 3));
     }
 }
 
@@ -117,23 +119,28 @@ template <bool Forward>
 void radix4Stage(Complex* a, int64_t n, int64_t q, const Complex* tw, int64_t stride) {
     for (int64_t base = 0; base < n; base += 4 * q) {
         Complex* p = a + base;
-        butterfly4<Forward>(p, p + q, p + 2 * q, p + 3 * q, p[0], p[q], p[2 * q], p[3 * q]);
-        const Complex* w = tw + 3 * stride;
-        for (int64_t k = 1; k < q; ++k, w += 3 * stride) {
+        butterfly4<Forward>(p, p + q, p + 2 * q, p + 3 * q, loadComplex(p), loadComplex(p + q),
+                            loadComplex(p + 2 * q), loadComplex(p + 3 * q));
+        const int64_t triple = 3 * kSplitEntries * stride;
+        const Complex* w = tw + triple;
+        for (int64_t k = 1; k < q; ++k, w += triple) {
             Complex* r = p + k;
-            butterfly4<Forward>(r, r + q, r + 2 * q, r + 3 * q, r[0],
-                                rotate<Forward>(r[q], w[1]), rotate<Forward>(r[2 * q], w[0]),
-                                rotate<Forward>(r[3 * q], w[2]));
+            const Complex* w2 = w + kSplitEntries;
+            const Complex* w3 = w2 + kSplitEntries;
+            butterfly4<Forward>(r, r + q, r + 2 * q, r + 3 * q, loadComplex(r),
+                                rotateSplit<Forward>(loadComplex(r + q), w2),
+                                rotateSplit<Forward>(loadComplex(r + 2 * q), w),
+                                rotateSplit<Forward>(loadComplex(r + 3 * q), w3));
         }
     }
 }
 
 template <bool Forward>
-inline void butterfly2(Complex* p0, Complex* p1, Complex w) {
-    const Complex x = *p0;
-    const Complex y = rotate<Forward>(*p1, w);
-    *p0 = x + y;
-    *p1 = x - y;
+inline void butterfly2(Complex* p0, Complex* p1, ComplexVec re, ComplexVec im) {
+    const ComplexVec x = loadComplex(p0);
+    const ComplexVec y = rotateSplit<Forward>(loadComplex(p1), re, im);
+    storeComplex(p0, x + y);
+    storeComplex(p1, x - y);
 }
 
 // Radix-2 stage joining blocks of q into blocks of 2q. Twiddle k is w^t with
@@ -141,16 +148,19 @@ inline void butterfly2(Complex* p0, Complex* p1, Complex w) {
 // twiddle of k - q/2.
 template <bool Forward>
 void radix2Stage(Complex* a, int64_t n, int64_t q, const Complex* tw, int32_t tableOrder) {
-    const int64_t step = 3 * ((int64_t{1} << tableOrder) / (2 * q));
+    const int64_t step = 3 * kSplitEntries * ((int64_t{1} << tableOrder) / (2 * q));
     const int64_t half = q / 2;
     for (int64_t base = 0; base < n; base += 2 * q) {
         Complex* p = a + base;
         for (int64_t k = 0; k <= half; ++k) {
-            butterfly2<Forward>(p + k, p + q + k, tw[k * step]);
+            const Complex* w = tw + k * step;
+            butterfly2<Forward>(p + k, p + q + k, loadComplex(w), loadComplex(w + 1));
         }
         for (int64_t k = half + 1; k < q; ++k) {
-            const Complex w = tw[(k - half) * step];
-            butterfly2<Forward>(p + k, p + q + k, Complex{w.imag, -w.real});
+            // -i*w = (w.imag, -w.real), split: (w.imag, w.imag), (w.real, -w.real).
+            const Complex* w = tw + (k - half) * step;
+            butterfly2<Forward>(p + k, p + q + k, negateReal(loadComplex(w + 1)),
+                                negateImag(loadComplex(w)));
         }
     }
 }
@@ -209,10 +219,12 @@ void columnGroup(Complex* a, int32_t level, const DftFftPlan* f, Complex* work, 
         const Complex* row = a + b * q + c0;
         Complex* column = work + (codelet != nullptr ? j1 : b);
         // w^(j1*c) = w^(j1*c0) * w^(j1*i): one table read per row and group.
-        const Complex base = rootFromQuarter(f->quarterSines, f->order, (j1 * c0) << scale);
+        const ComplexVec base =
+            toVec(rootFromQuarter(f->quarterSines, f->order, (j1 * c0) << scale));
         const Complex* within = f->levelTwiddles[level] + j1 * g;
         for (int64_t i = 0; i < g; ++i) {
-            column[i * p] = rotate<Forward>(row[i], rotate<true>(within[i], base));
+            const ComplexVec w = rotate<true>(loadComplex(within + i), base);
+            storeComplex(column + i * p, rotate<Forward>(loadComplex(row + i), w));
         }
     }
     for (int64_t i = 0; i < g; ++i) {
@@ -371,7 +383,7 @@ void planLevels(DftFftPlan* f) {
     }
 }
 
-// Fills the triples (w^k, w^2k, w^3k), w = exp(-2*pi*i/2^T). The 1024-point
+// Fills the split triples (w^k, w^2k, w^3k), w = exp(-2*pi*i/2^T). The 1024-point
 // sine table serves T <= 10; order 11 gets a computed quarter-wave table.
 void fillTwiddles(Complex* tw, int32_t tableOrder) {
     double computed[(int64_t{1} << kLargestTableOrder) / 4 + 1];
@@ -386,7 +398,10 @@ void fillTwiddles(Complex* tw, int32_t tableOrder) {
     const int64_t count = (int64_t{1} << tableOrder) / 4;
     for (int64_t k = 0; k <= count; ++k) {
         for (int64_t e = 1; e <= 3; ++e) {
-            tw[3 * k + e - 1] = rootFromQuarter(sines, quarterOrder, e * k * step);
+            const Complex w = rootFromQuarter(sines, quarterOrder, e * k * step);
+            Complex* split = tw + kSplitEntries * (3 * k + e - 1);
+            split[0] = {w.real, w.real};
+            split[1] = {-w.imag, w.imag};
         }
     }
 }
@@ -406,7 +421,7 @@ FftLayout layoutOf(const DftFftPlan& shape) {
     if (shape.order > kMinOrder) {
         l.reversal = roundUp32((int64_t{1} << shape.reversalBits) * int64_t{sizeof(uint32_t)});
         const int64_t triples = (int64_t{1} << shape.tableOrder) / 4 + 1;
-        l.twiddles = roundUp32(3 * triples * int64_t{sizeof(Complex)});
+        l.twiddles = roundUp32(3 * kSplitEntries * triples * int64_t{sizeof(Complex)});
     }
     if (shape.levelCount > 0) {
         l.columns = shape.levelCount * kColumnBufferElements * int64_t{sizeof(Complex)};

@@ -5,6 +5,7 @@
 // replaces their stages: block b is the transform of input gather[b*L] + j*N/L, j < L.
 #include <cstring>
 
+#include "complex_vec.h"
 #include "plan_1d.h"
 
 namespace {
@@ -28,61 +29,50 @@ constexpr int64_t kLargestBlock = 16;
 
 bool isSpecialisedRadix(int32_t r) { return r == 2 || r == 3 || r == 4 || r == 5; }
 
-template <bool Forward>
-inline Complex rotate(Complex a, Complex w) {
-    if (Forward) return {a.real * w.real - a.imag * w.imag, a.real * w.imag + a.imag * w.real};
-    return {a.real * w.real + a.imag * w.imag, a.imag * w.real - a.real * w.imag};
-}
-
 // In-place small transforms of R points; the backward ones conjugate the roots.
 template <bool Forward, int R>
-inline void butterfly(Complex* a) {
+inline void butterfly(ComplexVec* a) {
     if constexpr (R == 2) {
-        const Complex t = a[1];
-        a[1] = {a[0].real - t.real, a[0].imag - t.imag};
-        a[0] = {a[0].real + t.real, a[0].imag + t.imag};
+        const ComplexVec t = a[1];
+        a[1] = a[0] - t;
+        a[0] = a[0] + t;
     } else if constexpr (R == 3) {
         constexpr double c = -0.5;
         constexpr double s = Forward ? -0.8660254037844386 : 0.8660254037844386;
-        const Complex t = {a[1].real + a[2].real, a[1].imag + a[2].imag};
-        const Complex d = {s * (a[1].real - a[2].real), s * (a[1].imag - a[2].imag)};
-        const Complex m = {a[0].real + c * t.real, a[0].imag + c * t.imag};
-        a[0] = {a[0].real + t.real, a[0].imag + t.imag};
-        a[1] = {m.real - d.imag, m.imag + d.real};
-        a[2] = {m.real + d.imag, m.imag - d.real};
+        const ComplexVec t = a[1] + a[2];
+        const ComplexVec d = s * (a[1] - a[2]);
+        const ComplexVec m = a[0] + c * t;
+        a[0] = a[0] + t;
+        a[1] = plusI(m, d);
+        a[2] = minusI(m, d);
     } else if constexpr (R == 4) {
-        const Complex t0 = {a[0].real + a[2].real, a[0].imag + a[2].imag};
-        const Complex t1 = {a[0].real - a[2].real, a[0].imag - a[2].imag};
-        const Complex t2 = {a[1].real + a[3].real, a[1].imag + a[3].imag};
-        // -i*(a1 - a3) forward, +i*(a1 - a3) backward.
-        const Complex t3 = Forward ? Complex{a[1].imag - a[3].imag, a[3].real - a[1].real}
-                                   : Complex{a[3].imag - a[1].imag, a[1].real - a[3].real};
-        a[0] = {t0.real + t2.real, t0.imag + t2.imag};
-        a[2] = {t0.real - t2.real, t0.imag - t2.imag};
-        a[1] = {t1.real + t3.real, t1.imag + t3.imag};
-        a[3] = {t1.real - t3.real, t1.imag - t3.imag};
+        const ComplexVec t0 = a[0] + a[2];
+        const ComplexVec t1 = a[0] - a[2];
+        const ComplexVec t2 = a[1] + a[3];
+        const ComplexVec t3 = quarterTurn<Forward>(a[1] - a[3]);
+        a[0] = t0 + t2;
+        a[2] = t0 - t2;
+        a[1] = t1 + t3;
+        a[3] = t1 - t3;
     } else {
         static_assert(R == 5, "specialised radices are 2, 3, 4 and 5");
         constexpr double c1 = 0.30901699437494745;
         constexpr double c2 = -0.8090169943749473;
         constexpr double s1 = Forward ? -0.9510565162951535 : 0.9510565162951535;
         constexpr double s2 = Forward ? -0.5877852522924732 : 0.5877852522924732;
-        const Complex t1 = {a[1].real + a[4].real, a[1].imag + a[4].imag};
-        const Complex t2 = {a[2].real + a[3].real, a[2].imag + a[3].imag};
-        const Complex d1 = {a[1].real - a[4].real, a[1].imag - a[4].imag};
-        const Complex d2 = {a[2].real - a[3].real, a[2].imag - a[3].imag};
-        const Complex m1 = {a[0].real + c1 * t1.real + c2 * t2.real,
-                            a[0].imag + c1 * t1.imag + c2 * t2.imag};
-        const Complex m2 = {a[0].real + c2 * t1.real + c1 * t2.real,
-                            a[0].imag + c2 * t1.imag + c1 * t2.imag};
-        // i*(s1*d1 + s2*d2) and i*(s2*d1 - s1*d2).
-        const Complex n1 = {-(s1 * d1.imag + s2 * d2.imag), s1 * d1.real + s2 * d2.real};
-        const Complex n2 = {-(s2 * d1.imag - s1 * d2.imag), s2 * d1.real - s1 * d2.real};
-        a[0] = {a[0].real + t1.real + t2.real, a[0].imag + t1.imag + t2.imag};
-        a[1] = {m1.real + n1.real, m1.imag + n1.imag};
-        a[4] = {m1.real - n1.real, m1.imag - n1.imag};
-        a[2] = {m2.real + n2.real, m2.imag + n2.imag};
-        a[3] = {m2.real - n2.real, m2.imag - n2.imag};
+        const ComplexVec t1 = a[1] + a[4];
+        const ComplexVec t2 = a[2] + a[3];
+        const ComplexVec d1 = a[1] - a[4];
+        const ComplexVec d2 = a[2] - a[3];
+        const ComplexVec m1 = a[0] + c1 * t1 + c2 * t2;
+        const ComplexVec m2 = a[0] + c2 * t1 + c1 * t2;
+        const ComplexVec n1 = s1 * d1 + s2 * d2;
+        const ComplexVec n2 = s2 * d1 - s1 * d2;
+        a[0] = a[0] + t1 + t2;
+        a[1] = plusI(m1, n1);
+        a[4] = minusI(m1, n1);
+        a[2] = plusI(m2, n2);
+        a[3] = minusI(m2, n2);
     }
 }
 
@@ -90,10 +80,10 @@ inline void butterfly(Complex* a) {
 template <bool Forward, int R>
 void firstStage(const Complex* in, const int32_t* gather, Complex* out, int64_t n) {
     for (int64_t b = 0; b < n; b += R) {
-        Complex a[R];
-        for (int q = 0; q < R; ++q) a[q] = in[gather[b + q]];
+        ComplexVec a[R];
+        for (int q = 0; q < R; ++q) a[q] = loadComplex(in + gather[b + q]);
         butterfly<Forward, R>(a);
-        for (int q = 0; q < R; ++q) out[b + q] = a[q];
+        for (int q = 0; q < R; ++q) storeComplex(out + b + q, a[q]);
     }
 }
 
@@ -103,17 +93,19 @@ void radixStage(Complex* data, int64_t n, int64_t m, const Complex* tw) {
     const int64_t span = m * R;
     for (int64_t b = 0; b < n; b += span) {
         Complex* block = data + b;
-        Complex a[R];
-        for (int q = 0; q < R; ++q) a[q] = block[q * m];
+        ComplexVec a[R];
+        for (int q = 0; q < R; ++q) a[q] = loadComplex(block + q * m);
         butterfly<Forward, R>(a);
-        for (int q = 0; q < R; ++q) block[q * m] = a[q];
+        for (int q = 0; q < R; ++q) storeComplex(block + q * m, a[q]);
         for (int64_t j = 1; j < m; ++j) {
             const Complex* w = tw + j * (R - 1);
             Complex* p = block + j;
-            a[0] = p[0];
-            for (int q = 1; q < R; ++q) a[q] = rotate<Forward>(p[q * m], w[q - 1]);
+            a[0] = loadComplex(p);
+            for (int q = 1; q < R; ++q) {
+                a[q] = rotate<Forward>(loadComplex(p + q * m), loadComplex(w + q - 1));
+            }
             butterfly<Forward, R>(a);
-            for (int q = 0; q < R; ++q) p[q * m] = a[q];
+            for (int q = 0; q < R; ++q) storeComplex(p + q * m, a[q]);
         }
     }
 }
@@ -139,7 +131,10 @@ void oddRadixStage(Complex* data, int64_t n, int64_t m, int32_t r, const Complex
             const Complex* w = tw + j * (r - 1);
             Complex* p = data + b + j;
             a[0] = p[0];
-            for (int32_t q = 1; q < r; ++q) a[q] = rotate<Forward>(p[q * m], w[q - 1]);
+            for (int32_t q = 1; q < r; ++q) {
+                const ComplexVec x = loadComplex(p + q * m);
+                storeComplex(a + q, rotate<Forward>(x, loadComplex(w + q - 1)));
+            }
             directTransform(roots, r, a, y, Forward);
             for (int32_t q = 0; q < r; ++q) p[q * m] = y[q];
         }
@@ -186,7 +181,9 @@ int32_t mixedRadixCompute(const DftPlan1D* plan, const Complex* src, Complex* ds
     if (d->blockFactors > 0) {
         const StridedCodeletRoutine block = Forward ? d->blockForward : d->blockBackward;
         const ptrdiff_t stride = static_cast<ptrdiff_t>(n / d->blockLength);
-        for (int64_t b = 0; b < n; b += d->blockLength) block(in + d->gather[b], stride, dst + b, 1);
+        for (int64_t b = 0; b < n; b += d->blockLength) {
+            block(in + d->gather[b], stride, dst + b, 1);
+        }
         s = d->blockFactors;
         m = d->blockLength;
     } else {
