@@ -5,6 +5,7 @@
 // replaces their stages: block b is the transform of input gather[b*L] + j*N/L, j < L.
 #include <cstring>
 
+#include "butterflies.h"
 #include "complex_vec.h"
 #include "plan_1d.h"
 
@@ -32,47 +33,17 @@ bool isSpecialisedRadix(int32_t r) { return r == 2 || r == 3 || r == 4 || r == 5
 // In-place small transforms of R points; the backward ones conjugate the roots.
 template <bool Forward, int R>
 inline void butterfly(ComplexVec* a) {
+    static_assert(R >= 2 && R <= 5, "specialised radices are 2, 3, 4 and 5");
     if constexpr (R == 2) {
         const ComplexVec t = a[1];
         a[1] = a[0] - t;
         a[0] = a[0] + t;
     } else if constexpr (R == 3) {
-        constexpr double c = -0.5;
-        constexpr double s = Forward ? -0.8660254037844386 : 0.8660254037844386;
-        const ComplexVec t = a[1] + a[2];
-        const ComplexVec d = s * (a[1] - a[2]);
-        const ComplexVec m = a[0] + c * t;
-        a[0] = a[0] + t;
-        a[1] = plusI(m, d);
-        a[2] = minusI(m, d);
+        dft3<Forward>(a);
     } else if constexpr (R == 4) {
-        const ComplexVec t0 = a[0] + a[2];
-        const ComplexVec t1 = a[0] - a[2];
-        const ComplexVec t2 = a[1] + a[3];
-        const ComplexVec t3 = quarterTurn<Forward>(a[1] - a[3]);
-        a[0] = t0 + t2;
-        a[2] = t0 - t2;
-        a[1] = t1 + t3;
-        a[3] = t1 - t3;
+        dft4<Forward>(a);
     } else {
-        static_assert(R == 5, "specialised radices are 2, 3, 4 and 5");
-        constexpr double c1 = 0.30901699437494745;
-        constexpr double c2 = -0.8090169943749473;
-        constexpr double s1 = Forward ? -0.9510565162951535 : 0.9510565162951535;
-        constexpr double s2 = Forward ? -0.5877852522924732 : 0.5877852522924732;
-        const ComplexVec t1 = a[1] + a[4];
-        const ComplexVec t2 = a[2] + a[3];
-        const ComplexVec d1 = a[1] - a[4];
-        const ComplexVec d2 = a[2] - a[3];
-        const ComplexVec m1 = a[0] + c1 * t1 + c2 * t2;
-        const ComplexVec m2 = a[0] + c2 * t1 + c1 * t2;
-        const ComplexVec n1 = s1 * d1 + s2 * d2;
-        const ComplexVec n2 = s2 * d1 - s1 * d2;
-        a[0] = a[0] + t1 + t2;
-        a[1] = plusI(m1, n1);
-        a[4] = minusI(m1, n1);
-        a[2] = plusI(m2, n2);
-        a[3] = minusI(m2, n2);
+        dft5<Forward>(a);
     }
 }
 
