@@ -58,6 +58,20 @@ void scatter(const Complex* src, Index n, Complex* dst, Index stride)
         dst[i * stride] = src[i];
 }
 
+// One line of n elements at srcStride, transformed in the buffer and written
+// back at dstStride; src and dst may be the same line.
+int32_t transformThroughBuffer(const Complex* src, Index srcStride, Complex* dst, Index dstStride,
+                               Index n, DftPassRoutine pass, DftDescriptor* member,
+                               void* workspace, Complex* buffer)
+{
+    gather(src, srcStride, n, buffer);
+    const int32_t status = pass(buffer, buffer, member, workspace);
+    if (status != 0)
+        return status;
+    scatter(buffer, n, dst, dstStride);
+    return 0;
+}
+
 // Every row r, from input row r to output row r.
 int32_t rowPass(const Complex* in, Complex* out, const int32_t inStride[2],
                 const int32_t outStride[2], bool direct, DftPassRoutine pass0,
@@ -74,11 +88,10 @@ int32_t rowPass(const Complex* in, Complex* out, const int32_t inStride[2],
                 return status;
             continue;
         }
-        gather(src, inStride[0], n0, buffer);
-        const int32_t status = pass0(buffer, buffer, head, workspace);
+        const int32_t status = transformThroughBuffer(src, inStride[0], dst, outStride[0], n0,
+                                                      pass0, head, workspace, buffer);
         if (status != 0)
             return status;
-        scatter(buffer, n0, dst, outStride[0]);
     }
     return 0;
 }
@@ -156,11 +169,10 @@ int32_t stridedColumnPass(Complex* out, const int32_t outStride[2], DftPassRouti
     const Index n1 = member->passLength;
     for (Index c = 0; c < n0; ++c) {
         Complex* column = out + c * outStride[0];
-        gather(column, outStride[1], n1, buffer);
-        const int32_t status = pass1(buffer, buffer, member, workspace);
+        const int32_t status = transformThroughBuffer(column, outStride[1], column, outStride[1],
+                                                      n1, pass1, member, workspace, buffer);
         if (status != 0)
             return status;
-        scatter(buffer, n1, column, outStride[1]);
     }
     return 0;
 }
