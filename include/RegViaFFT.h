@@ -7,15 +7,7 @@
 #ifndef REGVIAFFT_H
 #define REGVIAFFT_H
 
-#if defined(_WIN32)
-#  if defined(REGVIAFFT_BUILDING)
-#    define REGVIAFFT_API __declspec(dllexport)
-#  else
-#    define REGVIAFFT_API __declspec(dllimport)
-#  endif
-#else
-#  define REGVIAFFT_API __attribute__((visibility("default")))
-#endif
+#include "regviafft/export.h"
 
 // Declared here so that hosts need neither the image library's headers nor the
 // transform engine's to include this one.
@@ -23,6 +15,9 @@ struct _IplImage;
 struct _DFT_Complex16;
 struct DftDescriptor;
 typedef struct DftDescriptor* DFT_DESCRIPTOR_HANDLE;
+namespace regviafft {
+class MotionEstimator;
+}
 
 class REGVIAFFT_API CRegViaFFT {
 public:
@@ -64,6 +59,9 @@ public:
 
 private:
     friend struct RegViaFFTInspector;  // test-only reader of the private state
+    // Drives the measurement steps one by one and reads the motion record for
+    // the stabiliser API (include/regviafft/stabilizer.h).
+    friend class regviafft::MotionEstimator;
 
     CRegViaFFT(const CRegViaFFT&) = delete;
 

@@ -20,10 +20,18 @@ inline int roundHalfEven(double value)
 }
 
 // pipeline.cpp
-// Grey value of each 4-byte pixel: the first three bytes' mean, rounded.
-void grayFromPixels(const uint8_t* pixels, int width, int height, uint8_t* gray, int grayStride);
+// Grey value of each 4-byte pixel: the first three bytes' mean, rounded. Rows
+// are pixelStride bytes apart (negative for bottom-up rows).
+void grayFromPixels(const uint8_t* pixels, std::ptrdiff_t pixelStride, int width, int height,
+                    uint8_t* gray, int grayStride);
 // dst(r, c) = src(r - oy, c - ox) for whole 4-byte pixels, zero where uncovered.
 void writeShiftedFrame(const uint8_t* src, uint8_t* dst, int width, int height, int ox, int oy);
+// A whole-pixel motion beyond a third of the frame size on either axis is not
+// believed.
+bool motionImplausible(int motionX, int motionY, int width, int height);
+// Output offset along one axis: the accumulated shift plus, while re-centring,
+// the stepsLeft steps of the last judged window's shift not yet faded out.
+int recentredOffset(int accumulated, bool recentering, int stepsLeft, double step);
 
 // gradient.cpp
 // Every scratch buffer of the gradient filters and template placement comes
@@ -143,7 +151,17 @@ struct AxisRefinement {
 AxisRefinement refineAxis(double peak, double following, double preceding, bool inclusiveBound);
 // Whole shift of a height x width surface, refined unless scale is exactly 1.0,
 // negated into the motion that brings the frame back; 800.0 in both shifts and
-// peak 0.0 when no element is positive. Prints the X_NONONO / Y_NONONO lines.
+// peak 0.0 when no element is positive.
+struct SurfaceShift {
+    double shiftY;
+    double shiftX;
+    double peak;
+    bool refined;    // scale was not 1.0, so x and y below were computed
+    AxisRefinement x;
+    AxisRefinement y;
+};
+SurfaceShift surfaceShift(const double* surface, int height, int width, double scale);
+// The same, printing the X_NONONO / Y_NONONO line of an axis left unrefined.
 void measureSurfaceShift(const double* surface, int height, int width, double scale,
                          double* shiftY, double* shiftX, double* pcValue);
 

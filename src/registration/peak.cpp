@@ -57,23 +57,19 @@ AxisRefinement refineAxis(double peak, double following, double preceding, bool 
     return axis;
 }
 
-void measureSurfaceShift(const double* surface, int height, int width, double scale,
-                         double* shiftY, double* shiftX, double* pcValue)
+SurfaceShift surfaceShift(const double* surface, int height, int width, double scale)
 {
     const SurfacePeak peak = findSurfacePeak(surface, height, width);
-    *pcValue = peak.value;
-    if (peak.value == 0.0) {
-        *shiftY = kNoPeakShift;
-        *shiftX = kNoPeakShift;
-        return;
-    }
+    SurfaceShift result{kNoPeakShift, kNoPeakShift, peak.value, false, {}, {}};
+    if (peak.value == 0.0)
+        return result;
     const double y0 = signedWholeShift(peak.row, height);
     const double x0 = signedWholeShift(peak.col, width);
     // Full-size frames keep whole pixels.
     if (scale == 1.0) {
-        *shiftY = -y0;
-        *shiftX = -x0;
-        return;
+        result.shiftY = -y0;
+        result.shiftX = -x0;
+        return result;
     }
     const auto at = [surface, width](int r, int c) {
         return surface[static_cast<size_t>(r) * width + c];
@@ -84,16 +80,29 @@ void measureSurfaceShift(const double* surface, int height, int width, double sc
     const int left = (peak.col + width - 1) % width;
 
     // Horizontally a candidate of magnitude 1 is rejected, vertically accepted.
-    const AxisRefinement x = refineAxis(peak.value, at(peak.row, right), at(peak.row, left), false);
-    if (!x.accepted)
+    result.refined = true;
+    result.x = refineAxis(peak.value, at(peak.row, right), at(peak.row, left), false);
+    result.y = refineAxis(peak.value, at(below, peak.col), at(above, peak.col), true);
+    result.shiftY = -(y0 + result.y.offset);
+    result.shiftX = -(x0 + result.x.offset);
+    return result;
+}
+
+void measureSurfaceShift(const double* surface, int height, int width, double scale,
+                         double* shiftY, double* shiftX, double* pcValue)
+{
+    const SurfaceShift shift = surfaceShift(surface, height, width, scale);
+    const AxisRefinement& x = shift.x;
+    const AxisRefinement& y = shift.y;
+    if (shift.refined && !x.accepted)
         std::printf("X_NONONO %f %f %f %f %f\n", x.candidate1, x.candidate2, x.side, x.neighbour,
-                    peak.value);
-    const AxisRefinement y = refineAxis(peak.value, at(below, peak.col), at(above, peak.col), true);
-    if (!y.accepted)
+                    shift.peak);
+    if (shift.refined && !y.accepted)
         std::printf("Y_NONONO %f %f %f %f %f\n", y.candidate1, y.candidate2, y.side, y.neighbour,
-                    peak.value);
-    *shiftY = -(y0 + y.offset);
-    *shiftX = -(x0 + x.offset);
+                    shift.peak);
+    *pcValue = shift.peak;
+    *shiftY = shift.shiftY;
+    *shiftX = shift.shiftX;
 }
 
 }  // namespace regviafft

@@ -27,10 +27,11 @@ size_t frameBytes(int width, int height)
 
 }  // namespace
 
-void grayFromPixels(const uint8_t* pixels, int width, int height, uint8_t* gray, int grayStride)
+void grayFromPixels(const uint8_t* pixels, std::ptrdiff_t pixelStride, int width, int height,
+                    uint8_t* gray, int grayStride)
 {
     for (int r = 0; r < height; ++r) {
-        const uint8_t* in = pixels + static_cast<size_t>(r) * width * kBytesPerPixel;
+        const uint8_t* in = pixels + r * pixelStride;
         uint8_t* out = gray + static_cast<size_t>(r) * grayStride;
         for (int c = 0; c < width; ++c) {
             unsigned sum = in[4 * c] + in[4 * c + 1] + in[4 * c + 2];
@@ -71,6 +72,16 @@ void writeShiftedFrame(const uint8_t* src, uint8_t* dst, int width, int height, 
     }
 }
 
+bool motionImplausible(int motionX, int motionY, int width, int height)
+{
+    return std::abs(motionX) > width / 3 || std::abs(motionY) > height / 3;
+}
+
+int recentredOffset(int accumulated, bool recentering, int stepsLeft, double step)
+{
+    return recentering ? accumulated + roundHalfEven(stepsLeft * step) : accumulated;
+}
+
 }  // namespace regviafft
 
 using regviafft::roundHalfEven;
@@ -89,7 +100,8 @@ int CRegViaFFT::Run(unsigned char* srcFrame, unsigned char* dstFrame, bool bypas
         return 0;
     }
 
-    regviafft::grayFromPixels(srcFrame, frameWidth, frameHeight,
+    regviafft::grayFromPixels(srcFrame, std::ptrdiff_t{frameWidth} * regviafft::kBytesPerPixel,
+                              frameWidth, frameHeight,
                               reinterpret_cast<uint8_t*>(grayImage->imageData),
                               grayImage->widthStep);
     // Saturates instead of wrapping, so a very long stream never looks like a
@@ -116,13 +128,9 @@ int CRegViaFFT::Run(unsigned char* srcFrame, unsigned char* dstFrame, bool bypas
         smoothCameraPath();
     handOverMotion();
 
-    int oy = gmvY;
-    int ox = gmvX;
-    if (recentering) {
-        const double stepsLeft = windowLength - historyCount;
-        oy += roundHalfEven(stepsLeft * recenterStepY);
-        ox += roundHalfEven(stepsLeft * recenterStepX);
-    }
+    const int stepsLeft = windowLength - historyCount;
+    const int oy = regviafft::recentredOffset(gmvY, recentering, stepsLeft, recenterStepY);
+    const int ox = regviafft::recentredOffset(gmvX, recentering, stepsLeft, recenterStepX);
     regviafft::writeShiftedFrame(srcFrame, dstFrame, frameWidth, frameHeight, ox, oy);
     return 1;
 }
@@ -153,7 +161,7 @@ bool CRegViaFFT::isCreated() const
 
 void CRegViaFFT::rejectImplausibleMotion()
 {
-    if (std::abs(gmvX) > frameWidth / 3 || std::abs(gmvY) > frameHeight / 3) {
+    if (regviafft::motionImplausible(gmvX, gmvY, frameWidth, frameHeight)) {
         gmvX = prevGmvX;
         gmvY = prevGmvY;
     }
