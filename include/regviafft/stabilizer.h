@@ -1,0 +1,218 @@
+// The stabiliser API: one Stabilizer per video stream measures each frame's
+// global motion with the registration object (RegViaFFT.h), smooths the camera
+// path in the chosen mode and renders each frame shifted to compensate.
+//
+//   regviafft::Settings settings;
+//   settings.width = 1920;
+//   settings.height = 1080;
+//   settings.mode = regviafft::PathMode::Lag;
+//   regviafft::Stabilizer stabilizer(settings);
+//   for (each decoded frame f with id n) {
+//       stabilizer.push(view of f, n);              // measures; keep f until its record is out
+//       regviafft::MotionRecord record;
+//       while (stabilizer.pull(record) == regviafft::Pull::Ready)
+//           stabilizer.render(record, view of frame record.id, view of an output frame);
+//   }
+//   stabilizer.finish();                            // end of stream: the held frames come out
+//   while (stabilizer.pull(record) == regviafft::Pull::Ready) ...
+//
+// Frames are views: the host owns the pixels, the stabiliser reads them only
+// during the call. Errors are exceptions: std::invalid_argument for a value
+// the caller passed (its message names the value), std::runtime_error for a
+// call out of order or a resource that could not be had. An object is not
+// synchronised: use it from one thread at a time; separate objects are
+// independent.
+#ifndef REGVIAFFT_STABILIZER_H
+#define REGVIAFFT_STABILIZER_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "regviafft/export.h"
+
+class CRegViaFFT;
+
+namespace regviafft {
+
+// Largest frame side accepted, in pixels: a 4-byte frame of this square
+// already needs 1 GiB.
+constexpr int kMaxFrameSide = 16384;
+// Templates per stream, as the registration object holds them.
+constexpr int kMaxTemplates = 10;
+// Look-ahead of the lag mode, in frames.
+constexpr int kMaxLag = 120;
+
+enum class PixelFormat {
+    Packed4,  // one plane of 4-byte pixels: three colour bytes first, in any
+              // order, measured with equal weight; the fourth is carried along
+    I420,     // 8-bit Y, U and V planes; chroma ceil(w/2) x ceil(h/2)
+    NV12,     // 8-bit Y plane and one plane of interleaved U, V pairs, ceil(w/2) x ceil(h/2)
+};
+
+// One plane of a frame: the first byte of the top row, and the signed byte
+// distance from one row to the next (padding allowed, negative for bottom-up).
+struct Plane {
+    std::uint8_t* data = nullptr;
+    std::ptrdiff_t stride = 0;
+};
+
+// A frame the host owns. Only the planes the format has are read.
+struct REGVIAFFT_API FrameView {
+    PixelFormat format = PixelFormat::Packed4;
+    int width = 0;   // luma columns
+    int height = 0;  // luma rows
+    std::array<Plane, 3> planes{};
+
+    // Rows of width x 4 bytes; a stride of 0 means rows packed without gaps.
+    static FrameView packed(std::uint8_t* pixels, int width, int height, std::ptrdiff_t stride = 0);
+    static FrameView i420(int width, int height, Plane y, Plane u, Plane v);
+    static FrameView nv12(int width, int height, Plane y, Plane uv);
+};
+
+enum class PathMode {
+    Design,  // the registration object's own camera path, exactly as Run applies it
+    Causal,  // zero latency: a critically damped constant-velocity tracker
+    Lag,     // a fixed look-ahead: a Gaussian-weighted line fit around each frame
+};
+
+enum class Border {
+    Black,  // uncovered pixels are black
+    Edge,   // uncovered pixels repeat the nearest edge pixel
+    Crop,   // a fixed zoom keeps the whole correction budget out of view
+};
+
+// Every field has a default; the measurement fields left unset derive from
+// the frame size when the stabiliser is made:
+//   divisor         the largest power of two not above min(width, height) / 270,
+//                   at least 1: the analysed frame's shorter side stays between
+//                   270 and 540 pixels, enough detail for large templates at a
+//                   cost that does not grow with the frame, and a power of two
+//                   keeps every reduced size exact;
+//   template sides  128 analysed pixels (128 x divisor in the frame), or the
+//                   largest power of two up to half the analysed frame's
+//                   shorter side when that is smaller, at least 8: larger
+//                   templates measure more precisely, the largest motion
+//                   measured per frame is half a template, and a power of two
+//                   is the fastest transform length;
+//   margins         a quarter of the template side: templates keep clear of
+//                   the border, where content enters and leaves the frame;
+//   templateCount   10, the most the registration object holds.
+// With a divisor of 1 motion is measured in whole pixels, above it to a
+// fraction of a pixel.
+struct Settings {
+    int width = 0;   // frame columns in pixels (luma columns for 4:2:0)
+    int height = 0;  // frame rows
+    PathMode mode = PathMode::Causal;
+    int lag = 15;  // Lag mode: frames of look-ahead, 0 to kMaxLag; the latency
+    // Frames. Causal: the tracker's time constant (default 25); Lag: the
+    // Gaussian's sigma (default 12). Larger is steadier and slower to follow.
+    std::optional<double> smoothness;
+    // Largest correction, in percent of each dimension (0 to 25): the offset
+    // approaches it smoothly and never exceeds it, so a move that cannot be
+    // held is followed. Not applied in Design mode, whose path has its own rules.
+    double budgetPercent = 5.0;
+    Border border = Border::Black;
+    bool wholePixel = false;  // shift by whole pixels only (no interpolation)
+    bool fullRange = false;   // 4:2:0 luma uses 0-255, so black is 0 rather than 16
+
+    // Measurement, in full-resolution pixels.
+    std::optional<int> divisor;         // frames are reduced by this before analysis
+    std::optional<int> templateWidth;
+    std::optional<int> templateHeight;
+    std::optional<int> templateCount;   // 1 to kMaxTemplates
+    std::optional<int> marginX;         // columns at each side kept free of templates
+    std::optional<int> marginY;
+
+    // Design mode's own camera path: the window it judges, in frames, and the
+    // steadiness threshold in pixels (a window whose motions all lie within
+    // it of their mean is re-centred).
+    int windowLength = 30;
+    double steadyThreshold = 1.0;
+};
+
+// Validates every field and fills the unset ones from the frame size; throws
+// std::invalid_argument naming the first bad value.
+REGVIAFFT_API Settings resolveSettings(const Settings& settings);
+
+// One template's own measurement, in full-resolution pixels.
+struct TemplateMotion {
+    double x = 0.0;     // the shift that brings this frame back onto the previous one
+    double y = 0.0;
+    double peak = 0.0;  // height of its correlation peak; 0 when it had none
+};
+
+// What the stabiliser measured and decided for one frame. Motions follow the
+// registration object's sign: the shift that brings this frame back onto the
+// previous one (content that moved 3 pixels right is a motion of -3).
+struct MotionRecord {
+    std::int64_t id = 0;     // the host's id given to push
+    std::int64_t index = 0;  // frames pushed before this one since construction or reset
+    bool analysed = false;   // motion measured; false for a frame without templates
+    bool cut = false;        // judged a new scene: the camera path restarts here
+    double motionX = 0.0;    // accepted motion, full-resolution pixels, sub-pixel
+    double motionY = 0.0;
+    int wholeMotionX = 0;    // the same as the registration object rounds it
+    int wholeMotionY = 0;
+    double peak = 0.0;       // correlation peak of the selected candidate
+    int votes = 0;           // templates that agreed with it
+    int templateCount = 0;
+    std::array<TemplateMotion, kMaxTemplates> templates{};  // first templateCount used
+    double pathX = 0.0;      // camera path: motion accumulated since the path started
+    double pathY = 0.0;
+    // The offset the frame is rendered with: its content moves this many
+    // pixels right and down. The smoothed path is path - correction.
+    double correctionX = 0.0;
+    double correctionY = 0.0;
+};
+
+// The record of the last frame that CRegViaFFT::Run analysed, for hosts of the
+// registration object itself; index counts analysed frames.
+REGVIAFFT_API MotionRecord lastMotion(const CRegViaFFT& stream);
+
+enum class Pull {
+    Ready,      // a record is out: render its frame now, then pull again
+    NeedInput,  // push the next frame
+    End,        // finished and every record is out
+};
+
+class REGVIAFFT_API Stabilizer {
+public:
+    // Throws std::invalid_argument for bad settings (see resolveSettings).
+    explicit Stabilizer(const Settings& settings);
+    ~Stabilizer();
+    Stabilizer(const Stabilizer& other);  // an independent copy of the stream state
+    Stabilizer& operator=(const Stabilizer& other);
+    Stabilizer(Stabilizer&& other) noexcept;
+    Stabilizer& operator=(Stabilizer&& other) noexcept;
+
+    // Measures one frame of the settings' size. The host keeps the frame until
+    // the record with this id is pulled. Throws for a frame of another size or
+    // a bad view, and after finish() until reset().
+    void push(const FrameView& frame, std::int64_t id);
+    // Hands out the next final record, in push order: at once in the Design
+    // and Causal modes, `lag` frames later (or at a cut, or after finish) in
+    // Lag mode. Each pushed frame comes out exactly once.
+    Pull pull(MotionRecord& record);
+    // Ends the stream: every held record becomes final.
+    void finish();
+    // Starts a new stream with the same settings; held records are dropped.
+    void reset();
+    // Writes `input` (the frame pushed with record.id) shifted by the record's
+    // correction into `output`, of the same format and size. `output` may be
+    // `input` itself (every plane at the same address); other overlaps throw.
+    void render(const MotionRecord& record, const FrameView& input, const FrameView& output);
+
+    int latency() const;  // frames between a push and its record: 0, or lag
+    const Settings& settings() const;  // as resolved, every field set
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace regviafft
+
+#endif

@@ -1,0 +1,43 @@
+// Renders a frame shifted by its correction: whole pixels by row copies,
+// sub-pixel shifts and the crop zoom by a bilinear warp, every plane of 4:2:0
+// frames with chroma moved by half the offset.
+#ifndef REGVIAFFT_STABILIZER_FRAME_RENDERER_H
+#define REGVIAFFT_STABILIZER_FRAME_RENDERER_H
+
+#include <cstdint>
+#include <vector>
+
+#include "regviafft/stabilizer.h"
+
+namespace regviafft {
+
+struct RenderGeometry {
+    double offsetX;     // content moves this many pixels right
+    double offsetY;     // and down
+    double shownShare;  // 1, or less to zoom in about the centre
+    Border border;
+    bool wholePixel;
+    bool fullRange;
+};
+
+// The share of the frame shown by the crop zoom: the largest that keeps a
+// correction of up to the budget (pixels per axis) from uncovering a border
+// pixel in any plane of the format.
+double cropShare(PixelFormat format, int width, int height, double budgetX, double budgetY);
+
+class FrameRenderer {
+public:
+    // Writes input moved by the geometry into output. Views are checked by
+    // the caller; output may be input itself (every plane at the same place),
+    // any other overlap throws std::invalid_argument.
+    void render(const FrameView& input, const FrameView& output, const RenderGeometry& geometry);
+
+private:
+    FrameView copyToScratch(const FrameView& frame);
+
+    std::vector<std::uint8_t> scratch_;  // the input of an in-place render
+};
+
+}  // namespace regviafft
+
+#endif

@@ -1,0 +1,116 @@
+// Settings: the defaults derived from the frame size, and a message naming
+// each bad value.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <stdexcept>
+#include <string>
+
+#include "regviafft/stabilizer.h"
+
+namespace {
+
+using namespace regviafft;
+
+Settings sized(int width, int height)
+{
+    Settings s;
+    s.width = width;
+    s.height = height;
+    return s;
+}
+
+std::string refusal(const Settings& s)
+{
+    try {
+        resolveSettings(s);
+    } catch (const std::invalid_argument& e) {
+        return e.what();
+    }
+    return "accepted";
+}
+
+}  // namespace
+
+TEST(Settings, MeasurementDefaultsFollowTheFrameSize)
+{
+    struct Expected {
+        int width, height, divisor, side, margin;
+    };
+    // Divisor: a power of two keeping the analysed shorter side at 270 or
+    // more; template: 128 analysed pixels or half the analysed shorter side.
+    for (const Expected& e : {Expected{1920, 1080, 4, 512, 128}, Expected{1280, 720, 2, 256, 64},
+                              Expected{480, 270, 1, 128, 32}, Expected{320, 180, 1, 64, 16},
+                              Expected{3840, 2160, 8, 1024, 256}, Expected{539, 1000, 1, 128, 32},
+                              Expected{540, 1000, 2, 256, 64}, Expected{16, 16, 1, 8, 2}}) {
+        const Settings r = resolveSettings(sized(e.width, e.height));
+        EXPECT_EQ(*r.divisor, e.divisor) << e.width << "x" << e.height;
+        EXPECT_EQ(*r.templateWidth, e.side) << e.width << "x" << e.height;
+        EXPECT_EQ(*r.templateHeight, e.side);
+        EXPECT_EQ(*r.marginX, e.margin);
+        EXPECT_EQ(*r.marginY, e.margin);
+        EXPECT_EQ(*r.templateCount, kMaxTemplates);
+    }
+    Settings lag = sized(640, 360);
+    lag.mode = PathMode::Lag;
+    EXPECT_EQ(*resolveSettings(lag).smoothness, 12.0);
+    EXPECT_EQ(*resolveSettings(sized(640, 360)).smoothness, 25.0);
+    // Set fields are kept; a hand-set template shrinks the default margin to fit.
+    Settings own = sized(640, 360);
+    own.templateHeight = 350;
+    own.divisor = 2;
+    const Settings r = resolveSettings(own);
+    EXPECT_EQ(*r.templateHeight, 350);
+    EXPECT_EQ(*r.marginY, 5);
+    EXPECT_EQ(*r.divisor, 2);
+}
+
+TEST(Settings, EachBadValueIsNamedWithItsValue)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        const char* field;
+        std::function<void(Settings&)> spoil;
+    };
+    const Case cases[] = {
+        {"width", [](Settings& s) { s.width = 0; }},
+        {"height", [](Settings& s) { s.height = kMaxFrameSide + 1; }},
+        {"mode", [](Settings& s) { s.mode = static_cast<PathMode>(3); }},
+        {"border", [](Settings& s) { s.border = static_cast<Border>(-1); }},
+        {"lag", [](Settings& s) { s.lag = kMaxLag + 1; }},
+        {"lag", [](Settings& s) { s.lag = -1; }},
+        {"smoothness", [nan](Settings& s) { s.smoothness = nan; }},
+        {"smoothness", [](Settings& s) { s.smoothness = 0.0; }},
+        {"smoothness", [inf](Settings& s) { s.smoothness = inf; }},
+        {"budgetPercent", [nan](Settings& s) { s.budgetPercent = nan; }},
+        {"budgetPercent", [](Settings& s) { s.budgetPercent = 25.5; }},
+        {"budgetPercent", [](Settings& s) { s.budgetPercent = -0.1; }},
+        {"windowLength", [](Settings& s) { s.windowLength = -1; }},
+        {"steadyThreshold", [inf](Settings& s) { s.steadyThreshold = inf; }},
+        {"steadyThreshold", [nan](Settings& s) { s.steadyThreshold = nan; }},
+        {"divisor", [](Settings& s) { s.divisor = 0; }},
+        {"templateCount", [](Settings& s) { s.templateCount = 11; }},
+        {"templateWidth", [](Settings& s) { s.templateWidth = 641; }},
+        {"templateHeight", [](Settings& s) { s.divisor = 4; s.templateHeight = 3; }},
+        {"marginX", [](Settings& s) { s.templateWidth = 600; s.marginX = 21; }},
+        {"marginY", [](Settings& s) { s.marginY = -1; }},
+    };
+    for (const Case& c : cases) {
+        Settings s = sized(640, 360);
+        c.spoil(s);
+        const std::string message = refusal(s);
+        EXPECT_NE(message.find(std::string("Settings.") + c.field), std::string::npos)
+            << c.field << ": " << message;
+        EXPECT_NE(message.find("got"), std::string::npos) << message;
+        // The stabiliser refuses them alike.
+        EXPECT_THROW(Stabilizer{s}, std::invalid_argument) << c.field;
+    }
+    EXPECT_NE(refusal(sized(12, 400)).find("too small"), std::string::npos);
+    Settings edge = sized(640, 360);
+    edge.templateWidth = 600;
+    edge.marginX = 20;  // 600 + 2 x 20 = 640: just fits
+    EXPECT_EQ(refusal(edge), "accepted");
+}

@@ -1,0 +1,382 @@
+// The stabiliser through its public API: camera paths of known shape in, the
+// records and frames that come out.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "RegViaFFT.h"
+#include "regviafft/stabilizer.h"
+#include "stream_frames.h"
+
+namespace {
+
+using namespace regviafft;
+using streams::Frame;
+using streams::Scene;
+
+constexpr int kWidth = 160;
+constexpr int kHeight = 120;
+constexpr PathMode kModes[] = {PathMode::Design, PathMode::Causal, PathMode::Lag};
+
+const char* modeName(PathMode mode)
+{
+    return mode == PathMode::Design ? "design" : mode == PathMode::Causal ? "causal" : "lag";
+}
+
+Settings settingsFor(PathMode mode)
+{
+    Settings s;
+    s.width = kWidth;
+    s.height = kHeight;
+    s.mode = mode;
+    return s;
+}
+
+// Every record of the stream, pulled as soon as it is out.
+std::vector<MotionRecord> stabilise(Stabilizer& stabilizer, std::vector<Frame>& frames,
+                                    PixelFormat format = PixelFormat::Packed4)
+{
+    std::vector<MotionRecord> records;
+    MotionRecord record;
+    for (size_t t = 0; t < frames.size(); ++t) {
+        stabilizer.push(frames[t].view(format), static_cast<std::int64_t>(t));
+        while (stabilizer.pull(record) == Pull::Ready)
+            records.push_back(record);
+    }
+    stabilizer.finish();
+    while (stabilizer.pull(record) == Pull::Ready)
+        records.push_back(record);
+    return records;
+}
+
+std::vector<MotionRecord> stabilise(const Settings& settings, std::vector<Frame>& frames,
+                                    PixelFormat format = PixelFormat::Packed4)
+{
+    Stabilizer stabilizer(settings);
+    return stabilise(stabilizer, frames, format);
+}
+
+// A camera that moves by (dx, dy) per frame from (x0, y0).
+std::vector<Frame> panning(const Scene& scene, int frames, int x0, int y0, int dx, int dy)
+{
+    std::vector<int> xs, ys;
+    for (int t = 0; t < frames; ++t) {
+        xs.push_back(x0 + dx * t);
+        ys.push_back(y0 + dy * t);
+    }
+    return streams::along(scene, xs, ys, kWidth, kHeight);
+}
+
+// A hand-held camera: a seeded walk of whole pixels within `reach` of (x0, y0).
+std::vector<Frame> shaking(const Scene& scene, int frames, int x0, int y0, int reach, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> step(-3, 3);
+    std::vector<int> xs, ys;
+    int x = 0, y = 0;
+    for (int t = 0; t < frames; ++t) {
+        x = std::clamp(x + step(random), -reach, reach);
+        y = std::clamp(y + step(random), -reach, reach);
+        xs.push_back(x0 + x);
+        ys.push_back(y0 + y);
+    }
+    return streams::along(scene, xs, ys, kWidth, kHeight);
+}
+
+}  // namespace
+
+TEST(Stabilizer, MotionlessStreamGivesZeroCorrectionInEveryMode)
+{
+    const Scene scene(200, 160, 3);
+    std::vector<Frame> frames = panning(scene, 40, 20, 20, 0, 0);
+    for (PathMode mode : kModes) {
+        const std::vector<MotionRecord> records = stabilise(settingsFor(mode), frames);
+        ASSERT_EQ(records.size(), frames.size()) << modeName(mode);
+        for (const MotionRecord& r : records) {
+            EXPECT_TRUE(r.analysed);
+            EXPECT_EQ(r.motionX, 0.0);
+            EXPECT_EQ(r.motionY, 0.0);
+            EXPECT_EQ(r.correctionX, 0.0) << modeName(mode) << " frame " << r.index;
+            EXPECT_EQ(r.correctionY, 0.0) << modeName(mode) << " frame " << r.index;
+        }
+    }
+}
+
+TEST(Stabilizer, SteadyPanGetsNoOffsetInLagAndSettlesInCausal)
+{
+    const Scene scene(800, 480, 4);
+    std::vector<Frame> frames = panning(scene, 300, 10, 10, 2, 1);
+    const std::vector<MotionRecord> lag = stabilise(settingsFor(PathMode::Lag), frames);
+    ASSERT_EQ(lag.size(), frames.size());
+    for (const MotionRecord& r : lag) {
+        // The camera moving right and down: the frame is brought back left and up.
+        if (r.index > 0) {
+            EXPECT_EQ(r.motionX, 2.0);
+            EXPECT_EQ(r.motionY, 1.0);
+        }
+        EXPECT_EQ(r.pathX, 2.0 * r.index);
+        EXPECT_NEAR(r.correctionX, 0.0, 1e-9) << "frame " << r.index;
+        EXPECT_NEAR(r.correctionY, 0.0, 1e-9) << "frame " << r.index;
+    }
+    const std::vector<MotionRecord> causal = stabilise(settingsFor(PathMode::Causal), frames);
+    double largest = 0.0;
+    for (const MotionRecord& r : causal)
+        largest = std::max(largest, std::fabs(r.correctionX));
+    EXPECT_GT(largest, 1.0);  // the tracker had to learn the pan
+    // Held at the budget while it learns, then settling (a few time constants).
+    for (size_t t = causal.size() - 10; t < causal.size(); ++t) {
+        EXPECT_LT(std::fabs(causal[t].correctionX), 0.1) << "frame " << t;
+        EXPECT_LT(std::fabs(causal[t].correctionY), 0.1) << "frame " << t;
+    }
+}
+
+TEST(Stabilizer, CorrectionNeverExceedsTheBudget)
+{
+    const Scene scene(260, 220, 5);
+    std::vector<Frame> frames = shaking(scene, 80, 50, 50, 20, 7);
+    for (PathMode mode : {PathMode::Causal, PathMode::Lag}) {
+        for (bool wholePixel : {false, true}) {
+            Settings s = settingsFor(mode);
+            s.budgetPercent = 4.7;  // 7.52 x 5.64 pixels: whole pixels must round inwards
+            s.wholePixel = wholePixel;
+            double largestX = 0.0, largestY = 0.0;
+            for (const MotionRecord& r : stabilise(s, frames)) {
+                largestX = std::max(largestX, std::fabs(r.correctionX));
+                largestY = std::max(largestY, std::fabs(r.correctionY));
+                if (wholePixel) {
+                    EXPECT_EQ(r.correctionX, std::round(r.correctionX));
+                    EXPECT_EQ(r.correctionY, std::round(r.correctionY));
+                }
+            }
+            EXPECT_LE(largestX, 0.047 * kWidth) << modeName(mode);
+            EXPECT_LE(largestY, 0.047 * kHeight) << modeName(mode);
+            // The shake reaches 20 pixels: the budget is used, not avoided.
+            EXPECT_GT(largestX, 0.6 * 0.047 * kWidth) << modeName(mode);
+        }
+    }
+}
+
+TEST(Stabilizer, CutRestartsThePathAndPlacesNewTemplates)
+{
+    const Scene first(300, 200, 8), second(300, 200, 9);
+    std::vector<Frame> frames = panning(first, 30, 10, 20, 1, 0);
+    std::vector<Frame> after = panning(second, 30, 40, 30, 2, 1);
+    frames.insert(frames.end(), after.begin(), after.end());
+    for (PathMode mode : {PathMode::Causal, PathMode::Lag}) {
+        const std::vector<MotionRecord> records = stabilise(settingsFor(mode), frames);
+        ASSERT_EQ(records.size(), frames.size());
+        for (const MotionRecord& r : records) {
+            EXPECT_EQ(r.cut, r.index == 30) << modeName(mode) << " frame " << r.index;
+            if (r.index == 30) {
+                EXPECT_EQ(r.pathX, 0.0);
+                EXPECT_NEAR(r.correctionX, 0.0, 1e-9);
+            }
+            // Registered on the new scene's templates from the frame after the cut on.
+            if (r.index > 30) {
+                EXPECT_EQ(r.motionX, 2.0) << modeName(mode) << " frame " << r.index;
+                EXPECT_EQ(r.motionY, 1.0) << modeName(mode) << " frame " << r.index;
+                EXPECT_EQ(r.pathX, 2.0 * (r.index - 30));
+            } else if (r.index > 0 && r.index < 30) {
+                EXPECT_EQ(r.motionX, 1.0);
+            }
+            // Straight paths on both sides: no window crosses the cut.
+            if (mode == PathMode::Lag) {
+                EXPECT_NEAR(r.correctionX, 0.0, 1e-9) << "frame " << r.index;
+                EXPECT_NEAR(r.correctionY, 0.0, 1e-9) << "frame " << r.index;
+            }
+        }
+    }
+}
+
+TEST(Stabilizer, DesignModeEqualsRunFrameForFrame)
+{
+    const Scene scene(240, 200, 10);
+    std::vector<Frame> frames = shaking(scene, 70, 40, 40, 12, 11);
+    Settings settings = settingsFor(PathMode::Design);
+    settings.windowLength = 10;  // several windows judged within the stream
+    Stabilizer stabilizer(settings);
+    const Settings& s = stabilizer.settings();
+    CRegViaFFT stream;
+    ASSERT_EQ(stream.Create(kHeight, kWidth, *s.templateHeight, *s.templateWidth, *s.templateCount,
+                            *s.divisor, *s.marginY, *s.marginX, s.windowLength, s.steadyThreshold),
+              1);
+    std::vector<std::uint8_t> runOutput(frames[0].packed.size());
+    std::vector<std::uint8_t> rendered(frames[0].packed.size());
+    int shifted = 0;
+    for (size_t t = 0; t < frames.size(); ++t) {
+        ASSERT_EQ(stream.Run(frames[t].packed.data(), runOutput.data(), false), 1);
+        stabilizer.push(frames[t].view(PixelFormat::Packed4), static_cast<std::int64_t>(t));
+        MotionRecord record;
+        ASSERT_EQ(stabilizer.pull(record), Pull::Ready);
+        stabilizer.render(record, frames[t].view(PixelFormat::Packed4),
+                          FrameView::packed(rendered.data(), kWidth, kHeight));
+        ASSERT_EQ(rendered, runOutput) << "frame " << t;
+        const MotionRecord direct = lastMotion(stream);
+        EXPECT_EQ(record.correctionX, direct.correctionX);
+        EXPECT_EQ(record.correctionY, direct.correctionY);
+        EXPECT_EQ(record.wholeMotionX, direct.wholeMotionX);
+        EXPECT_EQ(record.motionY, direct.motionY);
+        EXPECT_EQ(record.peak, direct.peak);
+        EXPECT_EQ(record.votes, direct.votes);
+        shifted += record.correctionX != 0.0 || record.correctionY != 0.0;
+    }
+    EXPECT_GT(shifted, 20);
+}
+
+TEST(Stabilizer, EveryFrameComesOutOnceInPushOrder)
+{
+    const Scene scene(260, 220, 12);
+    std::vector<Frame> frames = shaking(scene, 45, 50, 50, 10, 13);
+    for (PathMode mode : kModes) {
+        Settings s = settingsFor(mode);
+        s.lag = 7;
+        Stabilizer stabilizer(s);
+        EXPECT_EQ(stabilizer.latency(), mode == PathMode::Lag ? 7 : 0);
+        std::vector<std::int64_t> ids;
+        MotionRecord record;
+        for (size_t t = 0; t < frames.size(); ++t) {
+            stabilizer.push(frames[t].view(PixelFormat::Packed4), 1000 + 3 * static_cast<std::int64_t>(t));
+            // Pull irregularly: records wait for the host.
+            if (t % 3 != 1)
+                while (stabilizer.pull(record) == Pull::Ready)
+                    ids.push_back(record.id);
+            if (mode == PathMode::Lag && t < 7) {
+                EXPECT_TRUE(ids.empty()) << "a record came out before its look-ahead";
+            }
+        }
+        EXPECT_EQ(stabilizer.pull(record) == Pull::End, false);
+        stabilizer.finish();
+        EXPECT_THROW(stabilizer.push(frames[0].view(PixelFormat::Packed4), 0), std::runtime_error);
+        while (stabilizer.pull(record) == Pull::Ready)
+            ids.push_back(record.id);
+        EXPECT_EQ(stabilizer.pull(record), Pull::End);
+        ASSERT_EQ(ids.size(), frames.size()) << modeName(mode);
+        for (size_t t = 0; t < ids.size(); ++t)
+            EXPECT_EQ(ids[t], 1000 + 3 * static_cast<std::int64_t>(t)) << modeName(mode);
+
+        stabilizer.reset();
+        stabilizer.push(frames[5].view(PixelFormat::Packed4), 77);
+        stabilizer.finish();
+        ASSERT_EQ(stabilizer.pull(record), Pull::Ready);
+        EXPECT_EQ(record.id, 77);
+        EXPECT_EQ(record.index, 0);
+    }
+}
+
+TEST(Stabilizer, PlanarAndPackedFramesGiveTheSameMotion)
+{
+    const Scene scene(260, 220, 14);
+    std::vector<Frame> frames = shaking(scene, 30, 50, 50, 10, 15);
+    for (PathMode mode : kModes) {
+        const std::vector<MotionRecord> packed = stabilise(settingsFor(mode), frames);
+        for (PixelFormat format : {PixelFormat::I420, PixelFormat::NV12}) {
+            const std::vector<MotionRecord> planar = stabilise(settingsFor(mode), frames, format);
+            ASSERT_EQ(planar.size(), packed.size());
+            for (size_t t = 0; t < packed.size(); ++t) {
+                EXPECT_EQ(planar[t].motionX, packed[t].motionX) << modeName(mode) << " " << t;
+                EXPECT_EQ(planar[t].motionY, packed[t].motionY) << modeName(mode) << " " << t;
+                EXPECT_EQ(planar[t].correctionX, packed[t].correctionX) << modeName(mode);
+                EXPECT_EQ(planar[t].correctionY, packed[t].correctionY) << modeName(mode);
+            }
+        }
+    }
+}
+
+TEST(Stabilizer, StreamOpeningOnBlackIsStabilisedOnceTextureAppears)
+{
+    const Scene scene(260, 220, 16);
+    std::vector<Frame> frames;
+    const std::vector<std::uint8_t> black(static_cast<size_t>(kWidth) * kHeight, 0);
+    for (int t = 0; t < 8; ++t)
+        frames.emplace_back(black, kWidth, kHeight);
+    std::vector<Frame> shaken = shaking(scene, 40, 50, 50, 10, 17);
+    frames.insert(frames.end(), shaken.begin(), shaken.end());
+    for (PathMode mode : {PathMode::Causal, PathMode::Lag}) {
+        const std::vector<MotionRecord> records = stabilise(settingsFor(mode), frames);
+        ASSERT_EQ(records.size(), frames.size());
+        int corrected = 0;
+        for (const MotionRecord& r : records) {
+            EXPECT_EQ(r.analysed, r.index >= 8) << modeName(mode) << " frame " << r.index;
+            if (r.index < 8) {
+                EXPECT_EQ(r.correctionX, 0.0);
+                EXPECT_EQ(r.correctionY, 0.0);
+            }
+            if (r.index == 8) {
+                EXPECT_GT(r.templateCount, 0);
+            }
+            corrected += r.correctionX != 0.0;
+        }
+        EXPECT_GT(corrected, 20) << modeName(mode);
+    }
+}
+
+TEST(Stabilizer, FramesOfAnotherSizeOrBadViewsAreRefusedWithTheirFault)
+{
+    Stabilizer stabilizer(settingsFor(PathMode::Causal));
+    std::vector<std::uint8_t> pixels(static_cast<size_t>(kWidth + 1) * kHeight * 4);
+    const auto message = [&](const FrameView& view) {
+        try {
+            stabilizer.push(view, 0);
+        } catch (const std::invalid_argument& e) {
+            return std::string(e.what());
+        }
+        return std::string("accepted");
+    };
+    EXPECT_NE(message(FrameView::packed(pixels.data(), kWidth + 1, kHeight)).find("161x120"),
+              std::string::npos);
+    EXPECT_NE(message(FrameView::packed(pixels.data(), kHeight, kWidth)).find("120x160"),
+              std::string::npos);
+    EXPECT_NE(message(FrameView::packed(nullptr, kWidth, kHeight)).find("no data"), std::string::npos);
+    EXPECT_NE(message(FrameView::packed(pixels.data(), kWidth, kHeight, kWidth * 4 - 1)).find("stride"),
+              std::string::npos);
+    FrameView unknown = FrameView::packed(pixels.data(), kWidth, kHeight);
+    unknown.format = static_cast<PixelFormat>(9);
+    EXPECT_NE(message(unknown).find("format"), std::string::npos);
+
+    // Nothing was taken in: the first good frame is still frame 0.
+    const Scene scene(200, 160, 18);
+    Frame frame(scene.window(0, 0, kWidth, kHeight), kWidth, kHeight);
+    stabilizer.push(frame.view(PixelFormat::Packed4), 5);
+    MotionRecord record;
+    ASSERT_EQ(stabilizer.pull(record), Pull::Ready);
+    EXPECT_EQ(record.index, 0);
+
+    std::vector<std::uint8_t> out(frame.packed.size());
+    EXPECT_THROW(stabilizer.render(record, frame.view(PixelFormat::Packed4),
+                                   frame.view(PixelFormat::I420)),
+                 std::invalid_argument);
+    // An output that overlaps the input without being it.
+    EXPECT_THROW(stabilizer.render(record, frame.view(PixelFormat::Packed4),
+                                   FrameView::packed(frame.packed.data() + 4, kWidth, kHeight)),
+                 std::invalid_argument);
+}
+
+TEST(Stabilizer, CopyContinuesTheStreamIndependently)
+{
+    const Scene scene(260, 220, 19);
+    std::vector<Frame> frames = shaking(scene, 40, 50, 50, 10, 20);
+    for (PathMode mode : kModes) {
+        Stabilizer original(settingsFor(mode));
+        MotionRecord record;
+        for (int t = 0; t < 20; ++t) {
+            original.push(frames[t].view(PixelFormat::Packed4), t);
+            while (original.pull(record) == Pull::Ready) {
+            }
+        }
+        Stabilizer copy = original;
+        std::vector<Frame> rest(frames.begin() + 20, frames.end());
+        const std::vector<MotionRecord> a = stabilise(original, rest);
+        const std::vector<MotionRecord> b = stabilise(copy, rest);
+        ASSERT_EQ(a.size(), b.size());
+        for (size_t t = 0; t < a.size(); ++t) {
+            EXPECT_EQ(a[t].index, b[t].index);
+            EXPECT_EQ(a[t].correctionX, b[t].correctionX) << modeName(mode);
+            EXPECT_EQ(a[t].pathY, b[t].pathY) << modeName(mode);
+        }
+    }
+}
