@@ -131,7 +131,7 @@ CameraTrack shaken(CameraTrack track, const Shake& shake)
 
 CameraTrack withCut(CameraTrack before, const CameraTrack& after, int cutFrame)
 {
-    for (size_t t = static_cast<size_t>(cutFrame); t < before.size() && t < after.size(); ++t) {
+    for (size_t t = static_cast<size_t>(cutFrame); t < before.size() && t - cutFrame < after.size(); ++t) {
         before[t] = after[t - cutFrame];
         before[t].scene = 1;
     }

@@ -1,0 +1,57 @@
+// Owners for the video libraries' objects, and their error codes as text.
+#ifndef REGVIAFFT_STABILIZE_AV_HANDLES_H
+#define REGVIAFFT_STABILIZE_AV_HANDLES_H
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/frame.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace stabilize {
+
+struct FrameFree {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct PacketFree {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct CodecFree {
+    void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
+};
+struct ScaleFree {
+    void operator()(SwsContext* scale) const { sws_freeContext(scale); }
+};
+using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
+using CodecPtr = std::unique_ptr<AVCodecContext, CodecFree>;
+using ScalePtr = std::unique_ptr<SwsContext, ScaleFree>;
+
+FramePtr allocateFrame();
+PacketPtr allocatePacket();
+
+// The library's own words for an error code.
+std::string errorText(int code);
+
+// A failure of the command, said in one line: what could not be done and why.
+class Failure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Throws Failure("<what>: <library's words>") when code is negative.
+inline void check(int code, const std::string& what)
+{
+    if (code < 0)
+        throw Failure(what + ": " + errorText(code));
+}
+
+}  // namespace stabilize
+
+#endif

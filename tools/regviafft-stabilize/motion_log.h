@@ -1,0 +1,29 @@
+// The per-frame record of a run, and its files: the motion table (.csv or
+// .json) and the plot of the camera path (.png).
+#ifndef REGVIAFFT_STABILIZE_MOTION_LOG_H
+#define REGVIAFFT_STABILIZE_MOTION_LOG_H
+
+#include <string>
+#include <vector>
+
+#include "regviafft/stabilizer.h"
+
+namespace stabilize {
+
+struct FrameLog {
+    regviafft::MotionRecord record;
+    double seconds;  // presentation time of the frame
+};
+
+// One record per frame, columns: frame, time, analysed, cut, motion,
+// whole-pixel motion, peak, votes, templates, camera path, correction.
+// The format follows the name: .csv or .json. Throws Failure.
+void writeMotionLog(const std::string& path, const std::vector<FrameLog>& log);
+
+// The camera path and the smoothed path over time for both axes, cuts
+// marked, as a PNG image. Throws Failure.
+void writePathPlot(const std::string& path, const std::vector<FrameLog>& log);
+
+}  // namespace stabilize
+
+#endif

@@ -1,0 +1,99 @@
+// Demuxing and decoding the input file.
+#include "video_input.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace stabilize {
+
+VideoInput::VideoInput(const std::string& path) : path_(path)
+{
+    check(avformat_open_input(&format_, path.c_str(), nullptr, nullptr), "cannot open " + path);
+    check(avformat_find_stream_info(format_, nullptr), "cannot read " + path);
+    const AVCodec* codec = nullptr;
+    videoIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+    if (videoIndex_ == AVERROR_STREAM_NOT_FOUND)
+        throw Failure(path + " has no video stream");
+    if (videoIndex_ < 0 || codec == nullptr)
+        throw Failure(path + ": no decoder for its video stream (" +
+                      avcodec_get_name(format_->streams[std::max(videoIndex_, 0)]->codecpar->codec_id) + ")");
+    const AVStream* stream = format_->streams[videoIndex_];
+    decoder_.reset(avcodec_alloc_context3(codec));
+    if (!decoder_)
+        throw std::bad_alloc();
+    check(avcodec_parameters_to_context(decoder_.get(), stream->codecpar),
+          "cannot set up the decoder of " + path);
+    decoder_->pkt_timebase = stream->time_base;
+    decoder_->framerate = av_guess_frame_rate(format_, const_cast<AVStream*>(stream), nullptr);
+    // As many threads as the machine has, over frames and slices.
+    decoder_->thread_count = 0;
+    decoder_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    check(avcodec_open2(decoder_.get(), codec, nullptr), "cannot open the decoder of " + path);
+    if (decoder_->width <= 0 || decoder_->height <= 0)
+        throw Failure(path + ": its video stream has no frame size");
+}
+
+VideoInput::~VideoInput()
+{
+    decoder_.reset();
+    avformat_close_input(&format_);
+}
+
+std::int64_t VideoInput::frameEstimate() const
+{
+    const AVStream* stream = videoStream();
+    if (stream->nb_frames > 0)
+        return stream->nb_frames;
+    const AVRational rate = av_guess_frame_rate(format_, const_cast<AVStream*>(stream), nullptr);
+    double seconds = 0.0;
+    if (stream->duration != AV_NOPTS_VALUE)
+        seconds = stream->duration * av_q2d(stream->time_base);
+    else if (format_->duration != AV_NOPTS_VALUE)
+        seconds = format_->duration / static_cast<double>(AV_TIME_BASE);
+    return rate.num > 0 ? std::llround(seconds * av_q2d(rate)) : 0;
+}
+
+// A packet the decoder refuses as damaged is counted and passed over: its
+// frame is missing, the rest of the stream goes on.
+void VideoInput::feedDecoder(AVPacket* packet)
+{
+    const int sent = avcodec_send_packet(decoder_.get(), packet);
+    if (sent == AVERROR_INVALIDDATA)
+        ++refusedPackets_;
+    else
+        check(sent, "cannot decode " + path_);
+}
+
+VideoInput::Item VideoInput::next(AVFrame* frame, AVPacket* packet)
+{
+    for (;;) {
+        const int received = avcodec_receive_frame(decoder_.get(), frame);
+        if (received == 0)
+            return Item::Frame;
+        if (received == AVERROR_EOF)
+            return Item::End;
+        if (received == AVERROR_INVALIDDATA) {
+            ++refusedPackets_;
+            continue;
+        }
+        if (received != AVERROR(EAGAIN))
+            check(received, "cannot decode " + path_);
+        if (draining_)
+            return Item::End;
+        const int read = av_read_frame(format_, packet);
+        if (read < 0) {
+            // A damaged or cut-off end of file: what was read is kept.
+            if (read != AVERROR_EOF)
+                earlyEnd_ = errorText(read);
+            draining_ = true;
+            check(avcodec_send_packet(decoder_.get(), nullptr), "cannot decode " + path_);
+            continue;
+        }
+        if (packet->stream_index != videoIndex_)
+            return Item::Packet;
+        feedDecoder(packet);
+        av_packet_unref(packet);
+    }
+}
+
+}  // namespace stabilize

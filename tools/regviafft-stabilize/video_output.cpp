@@ -1,0 +1,306 @@
+// Encoding, stream copy and muxing of the output file.
+#include "video_output.h"
+
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "video_input.h"
+
+namespace stabilize {
+namespace {
+
+constexpr const char* kPipeFormat = "matroska";
+constexpr const char* kPipe = "pipe:1";
+constexpr const char* kPartialSuffix = ".partial";
+// Encoders without a constant-quality rate factor take a fixed quantiser
+// instead, this many rate-factor steps to one quantiser step.
+constexpr double kRateFactorsPerQuantiser = 6.0;
+constexpr int kLargestQuantiser = 31;
+
+bool isPipe(const std::string& path)
+{
+    return path == "-";
+}
+
+bool supportsFormat(const AVCodec* codec, AVPixelFormat format)
+{
+    if (codec->pix_fmts == nullptr)
+        return true;
+    for (const AVPixelFormat* f = codec->pix_fmts; *f != AV_PIX_FMT_NONE; ++f)
+        if (*f == format)
+            return true;
+    return false;
+}
+
+// The frames' own format where the encoder takes it, else 4:2:0, else the
+// encoder's first choice.
+AVPixelFormat encoderFormat(const AVCodec* codec, AVPixelFormat frames)
+{
+    if (supportsFormat(codec, frames))
+        return frames;
+    if (supportsFormat(codec, AV_PIX_FMT_YUV420P))
+        return AV_PIX_FMT_YUV420P;
+    return codec->pix_fmts[0];
+}
+
+bool hasOption(void* object, const char* name)
+{
+    return av_opt_find(object, name, nullptr, 0, 0) != nullptr;
+}
+
+void applyQuality(AVCodecContext* encoder, const EncoderChoice& choice)
+{
+    if (hasOption(encoder->priv_data, "crf")) {
+        av_opt_set_int(encoder->priv_data, "crf", choice.crf, 0);
+        encoder->bit_rate = 0;  // constant quality, not a bit rate
+    } else {
+        const AVCodecDescriptor* descriptor = avcodec_descriptor_get(encoder->codec_id);
+        if (descriptor == nullptr || !(descriptor->props & AV_CODEC_PROP_LOSSLESS)) {
+            const int quantiser = std::clamp(
+                static_cast<int>(std::lround(choice.crf / kRateFactorsPerQuantiser)), 1, kLargestQuantiser);
+            encoder->flags |= AV_CODEC_FLAG_QSCALE;
+            encoder->global_quality = FF_QP2LAMBDA * quantiser;
+        }
+    }
+    if (hasOption(encoder->priv_data, "preset"))
+        check(av_opt_set(encoder->priv_data, "preset", choice.preset.c_str(), 0),
+              "the " + choice.codec + " encoder has no preset '" + choice.preset + "'");
+}
+
+// Rotation, mastering display and other per-stream side data.
+void copySideData(const AVStream* from, AVStream* to)
+{
+    for (int i = 0; i < from->nb_side_data; ++i) {
+        const AVPacketSideData& entry = from->side_data[i];
+        uint8_t* copy = av_stream_new_side_data(to, entry.type, entry.size);
+        if (copy == nullptr)
+            throw std::bad_alloc();
+        std::memcpy(copy, entry.data, entry.size);
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> videoEncoderNames()
+{
+    std::vector<std::string> names;
+    void* state = nullptr;
+    while (const AVCodec* codec = av_codec_iterate(&state))
+        if (av_codec_is_encoder(codec) && codec->type == AVMEDIA_TYPE_VIDEO)
+            names.push_back(codec->name);
+    return names;
+}
+
+VideoShape shapeOf(const VideoInput& input)
+{
+    const AVCodecContext* d = input.decoder();
+    VideoShape shape;
+    shape.width = d->width;
+    shape.height = d->height;
+    shape.format = d->pix_fmt;
+    shape.timeBase = input.videoStream()->time_base;
+    shape.frameRate = d->framerate;
+    shape.sampleAspect = d->sample_aspect_ratio;
+    shape.range = d->color_range;
+    shape.primaries = d->color_primaries;
+    shape.transfer = d->color_trc;
+    shape.space = d->colorspace;
+    shape.chromaLocation = d->chroma_sample_location;
+    return shape;
+}
+
+VideoOutput::VideoOutput(const std::string& path, const VideoShape& shape,
+                         const EncoderChoice& encoder, const VideoInput* copyFrom)
+    : path_(path),
+      writtenPath_(isPipe(path) ? kPipe : path + kPartialSuffix),
+      packet_(allocatePacket())
+{
+    const int made = avformat_alloc_output_context2(&format_, nullptr,
+                                                    isPipe(path) ? kPipeFormat : nullptr,
+                                                    isPipe(path) ? nullptr : path.c_str());
+    if (made < 0 || format_ == nullptr)
+        throw Failure("cannot tell the container from the name " + path +
+                      " (use .mp4, .mkv, .mov, .avi or - for Matroska on standard output)");
+    addVideoStream(shape, encoder, copyFrom);
+    if (copyFrom != nullptr) {
+        av_dict_copy(&format_->metadata, copyFrom->format()->metadata, 0);
+        addCopiedStreams(*copyFrom);
+    }
+    if (!(format_->oformat->flags & AVFMT_NOFILE))
+        check(avio_open(&format_->pb, writtenPath_.c_str(), AVIO_FLAG_WRITE), "cannot write " + path);
+    check(avformat_write_header(format_, nullptr), "cannot write " + path);
+    headerWritten_ = true;
+}
+
+VideoOutput::~VideoOutput()
+{
+    if (format_ != nullptr && !(format_->oformat->flags & AVFMT_NOFILE))
+        avio_closep(&format_->pb);
+    if (!finished_ && !isPipe(path_))
+        std::remove(writtenPath_.c_str());
+    encoder_.reset();
+    avformat_free_context(format_);
+}
+
+void VideoOutput::addVideoStream(const VideoShape& shape, const EncoderChoice& choice,
+                                 const VideoInput* input)
+{
+    const AVCodec* codec = avcodec_find_encoder_by_name(choice.codec.c_str());
+    if (codec == nullptr || codec->type != AVMEDIA_TYPE_VIDEO)
+        throw Failure("no video encoder named '" + choice.codec + "' is installed");
+    if (avformat_query_codec(format_->oformat, codec->id, FF_COMPLIANCE_NORMAL) == 0)
+        throw Failure("the container of " + path_ + " cannot hold " + choice.codec + " video");
+    encoder_.reset(avcodec_alloc_context3(codec));
+    videoStream_ = avformat_new_stream(format_, nullptr);
+    if (!encoder_ || videoStream_ == nullptr)
+        throw std::bad_alloc();
+    AVCodecContext* e = encoder_.get();
+    e->width = shape.width;
+    e->height = shape.height;
+    e->pix_fmt = encoderFormat(codec, shape.format);
+    e->sample_aspect_ratio = shape.sampleAspect;
+    // The frames' own time base keeps every time stamp, variable rates included.
+    frameTimeBase_ = shape.timeBase;
+    e->time_base = shape.timeBase;
+    e->framerate = shape.frameRate;
+    e->color_range = shape.range;
+    e->color_primaries = shape.primaries;
+    e->color_trc = shape.transfer;
+    e->colorspace = shape.space;
+    e->chroma_sample_location = shape.chromaLocation;
+    e->thread_count = 0;
+    if (format_->oformat->flags & AVFMT_GLOBALHEADER)
+        e->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    applyQuality(e, choice);
+    int opened = avcodec_open2(e, codec, nullptr);
+    if (opened < 0 && shape.frameRate.num > 0) {
+        // Some encoders cannot count in the input's time base; they get one
+        // tick per frame and the time stamps are rescaled.
+        e->time_base = av_inv_q(shape.frameRate);
+        opened = avcodec_open2(e, codec, nullptr);
+    }
+    check(opened, "cannot open the " + choice.codec + " encoder");
+    check(avcodec_parameters_from_context(videoStream_->codecpar, e), "cannot set up " + path_);
+    videoStream_->time_base = e->time_base;
+    videoStream_->avg_frame_rate = shape.frameRate;
+    videoStream_->sample_aspect_ratio = shape.sampleAspect;
+    if (input != nullptr) {
+        const AVStream* in = input->videoStream();
+        videoStream_->avg_frame_rate = in->avg_frame_rate;
+        videoStream_->disposition = in->disposition;
+        av_dict_copy(&videoStream_->metadata, in->metadata, 0);
+        copySideData(in, videoStream_);
+    }
+    if (e->pix_fmt != shape.format) {
+        converter_.reset(sws_getContext(shape.width, shape.height, shape.format, shape.width,
+                                        shape.height, e->pix_fmt, SWS_BICUBIC, nullptr, nullptr,
+                                        nullptr));
+        converted_ = allocateFrame();
+        if (!converter_)
+            throw Failure(std::string("cannot convert ") + av_get_pix_fmt_name(shape.format) +
+                          " frames to " + av_get_pix_fmt_name(e->pix_fmt) + " for " + choice.codec);
+    }
+}
+
+void VideoOutput::addCopiedStreams(const VideoInput& input)
+{
+    const AVFormatContext* in = input.format();
+    streamMap_.assign(in->nb_streams, -1);
+    inputTimeBases_.resize(in->nb_streams);
+    for (unsigned i = 0; i < in->nb_streams; ++i) {
+        const AVStream* from = in->streams[i];
+        inputTimeBases_[i] = from->time_base;
+        const AVMediaType type = from->codecpar->codec_type;
+        if (static_cast<int>(i) == input.videoIndex() ||
+            (type != AVMEDIA_TYPE_AUDIO && type != AVMEDIA_TYPE_SUBTITLE))
+            continue;
+        if (avformat_query_codec(format_->oformat, from->codecpar->codec_id, FF_COMPLIANCE_NORMAL) == 0)
+            throw Failure("the container of " + path_ + " cannot hold stream " + std::to_string(i) +
+                          " (" + avcodec_get_name(from->codecpar->codec_id) +
+                          "); choose another, such as .mkv");
+        AVStream* to = avformat_new_stream(format_, nullptr);
+        if (to == nullptr)
+            throw std::bad_alloc();
+        check(avcodec_parameters_copy(to->codecpar, from->codecpar), "cannot copy stream " + std::to_string(i));
+        to->codecpar->codec_tag = 0;
+        to->time_base = from->time_base;
+        to->disposition = from->disposition;
+        av_dict_copy(&to->metadata, from->metadata, 0);
+        copySideData(from, to);
+        streamMap_[i] = to->index;
+    }
+}
+
+void VideoOutput::writeVideo(AVFrame* frame)
+{
+    AVFrame* sent = frame;
+    if (converter_) {
+        av_frame_unref(converted_.get());
+        converted_->format = encoder_->pix_fmt;
+        converted_->width = frame->width;
+        converted_->height = frame->height;
+        check(av_frame_get_buffer(converted_.get(), 0), "cannot convert a frame");
+        sws_scale(converter_.get(), frame->data, frame->linesize, 0, frame->height,
+                  converted_->data, converted_->linesize);
+        check(av_frame_copy_props(converted_.get(), frame), "cannot convert a frame");
+        sent = converted_.get();
+    }
+    std::int64_t pts = frame->pts == AV_NOPTS_VALUE
+                           ? AV_NOPTS_VALUE
+                           : av_rescale_q(frame->pts, frameTimeBase_, encoder_->time_base);
+    // Every frame is kept: a missing or repeated time stamp becomes the next tick.
+    if (pts == AV_NOPTS_VALUE || (lastPts_ != AV_NOPTS_VALUE && pts <= lastPts_))
+        pts = lastPts_ == AV_NOPTS_VALUE ? 0 : lastPts_ + 1;
+    lastPts_ = pts;
+    sent->pts = pts;
+    sent->pict_type = AV_PICTURE_TYPE_NONE;
+    check(avcodec_send_frame(encoder_.get(), sent), "cannot encode a frame");
+    drainEncoder();
+}
+
+void VideoOutput::drainEncoder()
+{
+    for (;;) {
+        const int received = avcodec_receive_packet(encoder_.get(), packet_.get());
+        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
+            return;
+        check(received, "cannot encode a frame");
+        av_packet_rescale_ts(packet_.get(), encoder_->time_base, videoStream_->time_base);
+        packet_->stream_index = videoStream_->index;
+        check(av_interleaved_write_frame(format_, packet_.get()), "cannot write " + path_);
+    }
+}
+
+void VideoOutput::copyPacket(AVPacket* packet)
+{
+    const int to = streamMap_[packet->stream_index];
+    if (to < 0) {
+        av_packet_unref(packet);
+        return;
+    }
+    av_packet_rescale_ts(packet, inputTimeBases_[packet->stream_index], format_->streams[to]->time_base);
+    packet->stream_index = to;
+    packet->pos = -1;
+    check(av_interleaved_write_frame(format_, packet), "cannot write " + path_);
+}
+
+void VideoOutput::finish()
+{
+    check(avcodec_send_frame(encoder_.get(), nullptr), "cannot encode the last frames");
+    drainEncoder();
+    check(av_write_trailer(format_), "cannot write " + path_);
+    if (!(format_->oformat->flags & AVFMT_NOFILE))
+        check(avio_closep(&format_->pb), "cannot write " + path_);
+    if (!isPipe(path_) && std::rename(writtenPath_.c_str(), path_.c_str()) != 0)
+        throw Failure("cannot name the output " + path_ + ": " + std::strerror(errno));
+    finished_ = true;
+}
+
+}  // namespace stabilize

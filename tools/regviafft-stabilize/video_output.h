@@ -1,0 +1,86 @@
+// Writing the output file: the stabilised video encoded, every other stream
+// of the input copied, the container chosen by the name. The file is written
+// under a temporary name and takes its own only when finished, so a failed
+// run never leaves a file that looks complete.
+#ifndef REGVIAFFT_STABILIZE_VIDEO_OUTPUT_H
+#define REGVIAFFT_STABILIZE_VIDEO_OUTPUT_H
+
+#include <string>
+#include <vector>
+
+#include "av_handles.h"
+
+namespace stabilize {
+
+class VideoInput;
+
+struct EncoderChoice {
+    std::string codec = "libx264";
+    int crf = 18;                   // constant quality, for encoders that have it
+    std::string preset = "medium";  // speed against size, for encoders that have it
+};
+
+// The video stream as it is written: size and pixel format of the frames
+// handed to writeVideo, their time base, and what a player needs to show them.
+struct VideoShape {
+    int width = 0;
+    int height = 0;
+    AVPixelFormat format = AV_PIX_FMT_YUV420P;
+    AVRational timeBase{1, 30};
+    AVRational frameRate{30, 1};
+    AVRational sampleAspect{0, 1};
+    AVColorRange range = AVCOL_RANGE_UNSPECIFIED;
+    AVColorPrimaries primaries = AVCOL_PRI_UNSPECIFIED;
+    AVColorTransferCharacteristic transfer = AVCOL_TRC_UNSPECIFIED;
+    AVColorSpace space = AVCOL_SPC_UNSPECIFIED;
+    AVChromaLocation chromaLocation = AVCHROMA_LOC_UNSPECIFIED;
+};
+
+// The input's video stream as it is decoded.
+VideoShape shapeOf(const VideoInput& input);
+
+// Names of the video encoders the installed libraries offer.
+std::vector<std::string> videoEncoderNames();
+
+class VideoOutput {
+public:
+    // "-" writes Matroska to standard output. The audio and subtitle streams
+    // of `copyFrom`, if given, are copied with its metadata. Throws Failure
+    // naming the fault.
+    VideoOutput(const std::string& path, const VideoShape& shape, const EncoderChoice& encoder,
+                const VideoInput* copyFrom);
+    ~VideoOutput();  // unfinished: the temporary file is removed
+    VideoOutput(const VideoOutput&) = delete;
+    VideoOutput& operator=(const VideoOutput&) = delete;
+
+    // A frame with its time stamp in the shape's time base.
+    void writeVideo(AVFrame* frame);
+    // A packet of another input stream; streams not copied are passed over.
+    void copyPacket(AVPacket* packet);
+    // Drains the encoder, closes the file and gives it its name.
+    void finish();
+
+private:
+    void addVideoStream(const VideoShape& shape, const EncoderChoice& encoder, const VideoInput* input);
+    void addCopiedStreams(const VideoInput& input);
+    void drainEncoder();
+
+    std::string path_;
+    std::string writtenPath_;  // the temporary name, or the pipe
+    AVFormatContext* format_ = nullptr;
+    CodecPtr encoder_;
+    AVStream* videoStream_ = nullptr;
+    AVRational frameTimeBase_{};
+    std::vector<int> streamMap_;        // input stream -> output stream, -1 passed over
+    std::vector<AVRational> inputTimeBases_;
+    PacketPtr packet_;
+    FramePtr converted_;                // frames in the encoder's format, when it differs
+    ScalePtr converter_;
+    std::int64_t lastPts_ = AV_NOPTS_VALUE;
+    bool headerWritten_ = false;
+    bool finished_ = false;
+};
+
+}  // namespace stabilize
+
+#endif
