@@ -4,9 +4,11 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ make
+  cmake ninja-build g++ make pkgconf
   libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   libgtest-dev libbenchmark-dev libfftw3-dev
+  ffmpeg bc
 )
 
 missing=()

@@ -24,8 +24,9 @@ ctest --test-dir "$build_root/release" --output-on-failure -j "$jobs"
 
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer build"
 configure_and_build "$build_root/asan" -DREGVIAFFT_SANITIZE=address,undefined \
-  -DREGVIAFFT_BUILD_BENCH=OFF -DREGVIAFFT_BUILD_TOOLS=OFF
+  -DREGVIAFFT_BUILD_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  LSAN_OPTIONS=suppressions=$PWD/tests/leak_suppressions.txt \
   ctest --test-dir "$build_root/asan" --output-on-failure -j "$jobs"
 
 echo "== ThreadSanitizer build of the threaded stress test"

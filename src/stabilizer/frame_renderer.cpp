@@ -86,6 +86,87 @@ void shiftPlane(const Plane& src, const Plane& dst, const PlaneLayout& layout, l
     }
 }
 
+// Bilinear weights in 1/256ths: a row blended across then a pair down stays
+// within 16 bits and then 32.
+constexpr int kWeightBits = 8;
+constexpr int kWeightOne = 1 << kWeightBits;
+
+// The integer part and the weight of the second neighbour of a source
+// position that is `offset` pixels behind the output position.
+struct Split {
+    long whole;
+    int weight;
+};
+
+Split splitOffset(double offset)
+{
+    const double source = -offset;
+    Split split{static_cast<long>(std::floor(source)), 0};
+    split.weight = static_cast<int>(std::lround((source - split.whole) * kWeightOne));
+    if (split.weight == kWeightOne) {
+        ++split.whole;
+        split.weight = 0;
+    }
+    return split;
+}
+
+// One source row, border included, blended across by the column weight:
+// across[k] = (1 - a) * row[k + first] + a * row[k + first + 1], per byte.
+void blendAcross(const Plane& src, const PlaneLayout& layout, long sourceRow, const Split& x,
+                 bool edge, std::vector<std::uint8_t>& padded, std::uint16_t* across)
+{
+    const int w = layout.width, h = layout.height, bytes = layout.bytesPerPixel;
+    padded.resize(static_cast<size_t>(w + 1) * bytes);
+    if (!edge && (sourceRow < 0 || sourceRow >= h)) {
+        fillPixels(padded.data(), 0, w + 1, layout.black, bytes);
+    } else {
+        const std::uint8_t* in = planeRow(src, static_cast<int>(std::clamp<long>(sourceRow, 0, h - 1)));
+        // Padded pixel j is source column x.whole + j.
+        const long first = std::clamp<long>(-x.whole, 0, w + 1);
+        const long last = std::clamp<long>(w - x.whole, 0, w + 1);  // one past the last inside
+        if (last > first)
+            std::memcpy(padded.data() + first * bytes, in + (x.whole + first) * bytes,
+                        static_cast<size_t>(last - first) * bytes);
+        fillPixels(padded.data(), 0, static_cast<int>(first), edge ? in : layout.black, bytes);
+        fillPixels(padded.data(), static_cast<int>(last), static_cast<int>(w + 1 - last),
+                   edge ? in + static_cast<size_t>(w - 1) * bytes : layout.black, bytes);
+    }
+    const std::uint16_t a = static_cast<std::uint16_t>(x.weight), b = static_cast<std::uint16_t>(kWeightOne - x.weight);
+    const std::uint8_t* p = padded.data();
+    for (int k = 0; k < w * bytes; ++k)
+        across[k] = static_cast<std::uint16_t>(b * p[k] + a * p[k + bytes]);
+}
+
+// A translation by a fraction of a pixel: every output pixel blends the same
+// four neighbours with the same weights.
+void translatePlane(const Plane& src, const Plane& dst, const PlaneLayout& layout, double ox,
+                    double oy, bool edge, std::vector<std::uint8_t>& padded,
+                    std::vector<std::uint16_t>& rows)
+{
+    const int w = layout.width, h = layout.height, bytes = layout.bytesPerPixel;
+    const size_t rowValues = static_cast<size_t>(w) * bytes;
+    const Split x = splitOffset(ox), y = splitOffset(oy);
+    rows.resize(2 * rowValues);
+    std::uint16_t* upper = rows.data();
+    std::uint16_t* lower = rows.data() + rowValues;
+    const std::uint32_t a = static_cast<std::uint32_t>(y.weight), b = kWeightOne - a;
+    constexpr std::uint32_t kHalf = 1u << (2 * kWeightBits - 1);
+    long upperRow = y.whole;
+    blendAcross(src, layout, upperRow, x, edge, padded, upper);
+    blendAcross(src, layout, upperRow + 1, x, edge, padded, lower);
+    for (int r = 0; r < h; ++r) {
+        if (r > 0) {
+            // Moving down a row: the lower source row becomes the upper one.
+            std::swap(upper, lower);
+            ++upperRow;
+            blendAcross(src, layout, upperRow + 1, x, edge, padded, lower);
+        }
+        std::uint8_t* out = planeRow(dst, r);
+        for (size_t k = 0; k < rowValues; ++k)
+            out[k] = static_cast<std::uint8_t>((b * upper[k] + a * lower[k] + kHalf) >> (2 * kWeightBits));
+    }
+}
+
 // A plane as an image-library matrix with a positive row step; bottom-up
 // planes start at their last row and report themselves flipped.
 cv::Mat planeMat(const Plane& plane, const PlaneLayout& layout, bool& flipped)
@@ -172,11 +253,13 @@ void FrameRenderer::render(const FrameView& input, const FrameView& output,
             oy = std::nearbyint(oy);
         }
         const bool whole = ox == std::floor(ox) && oy == std::floor(oy);
-        if (g.shownShare == 1.0 && whole)
-            shiftPlane(source.planes[p], output.planes[p], layout, std::lround(ox),
-                       std::lround(oy), g.border == Border::Edge);
-        else
+        const bool edge = g.border == Border::Edge;
+        if (g.shownShare != 1.0)
             warpPlane(source.planes[p], output.planes[p], layout, ox, oy, g.shownShare, g.border);
+        else if (whole)
+            shiftPlane(source.planes[p], output.planes[p], layout, std::lround(ox), std::lround(oy), edge);
+        else
+            translatePlane(source.planes[p], output.planes[p], layout, ox, oy, edge, padded_, rows_);
     }
 }
 

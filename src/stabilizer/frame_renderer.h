@@ -1,6 +1,7 @@
 // Renders a frame shifted by its correction: whole pixels by row copies,
-// sub-pixel shifts and the crop zoom by a bilinear warp, every plane of 4:2:0
-// frames with chroma moved by half the offset.
+// fractions of a pixel by a fixed bilinear blend, the crop zoom by the image
+// library's warp; every plane of 4:2:0 frames with chroma moved by half the
+// offset.
 #ifndef REGVIAFFT_STABILIZER_FRAME_RENDERER_H
 #define REGVIAFFT_STABILIZER_FRAME_RENDERER_H
 
@@ -36,6 +37,8 @@ private:
     FrameView copyToScratch(const FrameView& frame);
 
     std::vector<std::uint8_t> scratch_;  // the input of an in-place render
+    std::vector<std::uint8_t> padded_;   // one source row with its border
+    std::vector<std::uint16_t> rows_;    // two source rows blended across
 };
 
 }  // namespace regviafft

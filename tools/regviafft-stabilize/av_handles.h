@@ -28,10 +28,24 @@ struct CodecFree {
 struct ScaleFree {
     void operator()(SwsContext* scale) const { sws_freeContext(scale); }
 };
+struct InputClose {
+    void operator()(AVFormatContext* format) const { avformat_close_input(&format); }
+};
+// Closes the file an output context writes, if it opened one, and frees it.
+struct OutputClose {
+    void operator()(AVFormatContext* format) const
+    {
+        if (!(format->oformat->flags & AVFMT_NOFILE))
+            avio_closep(&format->pb);
+        avformat_free_context(format);
+    }
+};
 using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
 using CodecPtr = std::unique_ptr<AVCodecContext, CodecFree>;
 using ScalePtr = std::unique_ptr<SwsContext, ScaleFree>;
+using InputPtr = std::unique_ptr<AVFormatContext, InputClose>;
+using OutputPtr = std::unique_ptr<AVFormatContext, OutputClose>;
 
 FramePtr allocateFrame();
 PacketPtr allocatePacket();

@@ -8,10 +8,12 @@ namespace stabilize {
 
 VideoInput::VideoInput(const std::string& path) : path_(path)
 {
-    check(avformat_open_input(&format_, path.c_str(), nullptr, nullptr), "cannot open " + path);
-    check(avformat_find_stream_info(format_, nullptr), "cannot read " + path);
+    AVFormatContext* opened = nullptr;
+    check(avformat_open_input(&opened, path.c_str(), nullptr, nullptr), "cannot open " + path);
+    format_.reset(opened);
+    check(avformat_find_stream_info(opened, nullptr), "cannot read " + path);
     const AVCodec* codec = nullptr;
-    videoIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+    videoIndex_ = av_find_best_stream(opened, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
     if (videoIndex_ == AVERROR_STREAM_NOT_FOUND)
         throw Failure(path + " has no video stream");
     if (videoIndex_ < 0 || codec == nullptr)
@@ -24,7 +26,7 @@ VideoInput::VideoInput(const std::string& path) : path_(path)
     check(avcodec_parameters_to_context(decoder_.get(), stream->codecpar),
           "cannot set up the decoder of " + path);
     decoder_->pkt_timebase = stream->time_base;
-    decoder_->framerate = av_guess_frame_rate(format_, const_cast<AVStream*>(stream), nullptr);
+    decoder_->framerate = av_guess_frame_rate(opened, const_cast<AVStream*>(stream), nullptr);
     // As many threads as the machine has, over frames and slices.
     decoder_->thread_count = 0;
     decoder_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
@@ -33,18 +35,12 @@ VideoInput::VideoInput(const std::string& path) : path_(path)
         throw Failure(path + ": its video stream has no frame size");
 }
 
-VideoInput::~VideoInput()
-{
-    decoder_.reset();
-    avformat_close_input(&format_);
-}
-
 std::int64_t VideoInput::frameEstimate() const
 {
     const AVStream* stream = videoStream();
     if (stream->nb_frames > 0)
         return stream->nb_frames;
-    const AVRational rate = av_guess_frame_rate(format_, const_cast<AVStream*>(stream), nullptr);
+    const AVRational rate = av_guess_frame_rate(format_.get(), const_cast<AVStream*>(stream), nullptr);
     double seconds = 0.0;
     if (stream->duration != AV_NOPTS_VALUE)
         seconds = stream->duration * av_q2d(stream->time_base);
@@ -80,7 +76,7 @@ VideoInput::Item VideoInput::next(AVFrame* frame, AVPacket* packet)
             check(received, "cannot decode " + path_);
         if (draining_)
             return Item::End;
-        const int read = av_read_frame(format_, packet);
+        const int read = av_read_frame(format_.get(), packet);
         if (read < 0) {
             // A damaged or cut-off end of file: what was read is kept.
             if (read != AVERROR_EOF)

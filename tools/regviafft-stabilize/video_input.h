@@ -15,7 +15,6 @@ public:
     // Opens the file and the decoder of its main video stream; throws
     // Failure naming the file and the fault.
     explicit VideoInput(const std::string& path);
-    ~VideoInput();
     VideoInput(const VideoInput&) = delete;
     VideoInput& operator=(const VideoInput&) = delete;
 
@@ -24,7 +23,7 @@ public:
     // file order; End after the decoder has given its last frame.
     Item next(AVFrame* frame, AVPacket* packet);
 
-    AVFormatContext* format() const { return format_; }
+    AVFormatContext* format() const { return format_.get(); }
     const AVStream* videoStream() const { return format_->streams[videoIndex_]; }
     int videoIndex() const { return videoIndex_; }
     const AVCodecContext* decoder() const { return decoder_.get(); }
@@ -39,7 +38,7 @@ private:
     void feedDecoder(AVPacket* packet);
 
     std::string path_;
-    AVFormatContext* format_ = nullptr;
+    InputPtr format_;
     CodecPtr decoder_;
     int videoIndex_ = -1;
     bool draining_ = false;

@@ -69,6 +69,9 @@ void applyQuality(AVCodecContext* encoder, const EncoderChoice& choice)
             encoder->global_quality = FF_QP2LAMBDA * quantiser;
         }
     }
+    // The library's own logging is off; this one writes to the terminal itself.
+    if (hasOption(encoder->priv_data, "x265-params"))
+        av_opt_set(encoder->priv_data, "x265-params", "log-level=none", 0);
     if (hasOption(encoder->priv_data, "preset"))
         check(av_opt_set(encoder->priv_data, "preset", choice.preset.c_str(), 0),
               "the " + choice.codec + " encoder has no preset '" + choice.preset + "'");
@@ -116,37 +119,34 @@ VideoShape shapeOf(const VideoInput& input)
     return shape;
 }
 
+VideoOutput::TemporaryFile::~TemporaryFile()
+{
+    if (!kept_ && !path_.empty())
+        std::remove(path_.c_str());
+}
+
 VideoOutput::VideoOutput(const std::string& path, const VideoShape& shape,
                          const EncoderChoice& encoder, const VideoInput* copyFrom)
     : path_(path),
       writtenPath_(isPipe(path) ? kPipe : path + kPartialSuffix),
+      temporary_(isPipe(path) ? std::string() : writtenPath_),
       packet_(allocatePacket())
 {
-    const int made = avformat_alloc_output_context2(&format_, nullptr,
-                                                    isPipe(path) ? kPipeFormat : nullptr,
-                                                    isPipe(path) ? nullptr : path.c_str());
-    if (made < 0 || format_ == nullptr)
+    AVFormatContext* made = nullptr;
+    avformat_alloc_output_context2(&made, nullptr, isPipe(path) ? kPipeFormat : nullptr,
+                                   isPipe(path) ? nullptr : path.c_str());
+    if (made == nullptr)
         throw Failure("cannot tell the container from the name " + path +
                       " (use .mp4, .mkv, .mov, .avi or - for Matroska on standard output)");
+    format_.reset(made);
     addVideoStream(shape, encoder, copyFrom);
     if (copyFrom != nullptr) {
-        av_dict_copy(&format_->metadata, copyFrom->format()->metadata, 0);
+        av_dict_copy(&made->metadata, copyFrom->format()->metadata, 0);
         addCopiedStreams(*copyFrom);
     }
-    if (!(format_->oformat->flags & AVFMT_NOFILE))
-        check(avio_open(&format_->pb, writtenPath_.c_str(), AVIO_FLAG_WRITE), "cannot write " + path);
-    check(avformat_write_header(format_, nullptr), "cannot write " + path);
-    headerWritten_ = true;
-}
-
-VideoOutput::~VideoOutput()
-{
-    if (format_ != nullptr && !(format_->oformat->flags & AVFMT_NOFILE))
-        avio_closep(&format_->pb);
-    if (!finished_ && !isPipe(path_))
-        std::remove(writtenPath_.c_str());
-    encoder_.reset();
-    avformat_free_context(format_);
+    if (!(made->oformat->flags & AVFMT_NOFILE))
+        check(avio_open(&made->pb, writtenPath_.c_str(), AVIO_FLAG_WRITE), "cannot write " + path);
+    check(avformat_write_header(made, nullptr), "cannot write " + path);
 }
 
 void VideoOutput::addVideoStream(const VideoShape& shape, const EncoderChoice& choice,
@@ -158,7 +158,7 @@ void VideoOutput::addVideoStream(const VideoShape& shape, const EncoderChoice& c
     if (avformat_query_codec(format_->oformat, codec->id, FF_COMPLIANCE_NORMAL) == 0)
         throw Failure("the container of " + path_ + " cannot hold " + choice.codec + " video");
     encoder_.reset(avcodec_alloc_context3(codec));
-    videoStream_ = avformat_new_stream(format_, nullptr);
+    videoStream_ = avformat_new_stream(format_.get(), nullptr);
     if (!encoder_ || videoStream_ == nullptr)
         throw std::bad_alloc();
     AVCodecContext* e = encoder_.get();
@@ -168,6 +168,7 @@ void VideoOutput::addVideoStream(const VideoShape& shape, const EncoderChoice& c
     e->sample_aspect_ratio = shape.sampleAspect;
     // The frames' own time base keeps every time stamp, variable rates included.
     frameTimeBase_ = shape.timeBase;
+    frameRate_ = shape.frameRate.num > 0 ? shape.frameRate : AVRational{25, 1};
     e->time_base = shape.timeBase;
     e->framerate = shape.frameRate;
     e->color_range = shape.range;
@@ -225,7 +226,7 @@ void VideoOutput::addCopiedStreams(const VideoInput& input)
             throw Failure("the container of " + path_ + " cannot hold stream " + std::to_string(i) +
                           " (" + avcodec_get_name(from->codecpar->codec_id) +
                           "); choose another, such as .mkv");
-        AVStream* to = avformat_new_stream(format_, nullptr);
+        AVStream* to = avformat_new_stream(format_.get(), nullptr);
         if (to == nullptr)
             throw std::bad_alloc();
         check(avcodec_parameters_copy(to->codecpar, from->codecpar), "cannot copy stream " + std::to_string(i));
@@ -260,6 +261,12 @@ void VideoOutput::writeVideo(AVFrame* frame)
         pts = lastPts_ == AV_NOPTS_VALUE ? 0 : lastPts_ + 1;
     lastPts_ = pts;
     sent->pts = pts;
+    // Encoders do not carry a frame's duration to its packet; containers that
+    // store durations (MP4) would shorten the last frame to nothing.
+    const std::int64_t duration = frame->pkt_duration > 0
+                                      ? av_rescale_q(frame->pkt_duration, frameTimeBase_, encoder_->time_base)
+                                      : av_rescale_q(1, av_inv_q(frameRate_), encoder_->time_base);
+    durations_[pts] = std::max<std::int64_t>(duration, 1);
     sent->pict_type = AV_PICTURE_TYPE_NONE;
     check(avcodec_send_frame(encoder_.get(), sent), "cannot encode a frame");
     drainEncoder();
@@ -272,9 +279,14 @@ void VideoOutput::drainEncoder()
         if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
             return;
         check(received, "cannot encode a frame");
+        const auto duration = durations_.find(packet_->pts);
+        if (duration != durations_.end()) {
+            packet_->duration = duration->second;
+            durations_.erase(duration);
+        }
         av_packet_rescale_ts(packet_.get(), encoder_->time_base, videoStream_->time_base);
         packet_->stream_index = videoStream_->index;
-        check(av_interleaved_write_frame(format_, packet_.get()), "cannot write " + path_);
+        check(av_interleaved_write_frame(format_.get(), packet_.get()), "cannot write " + path_);
     }
 }
 
@@ -288,19 +300,19 @@ void VideoOutput::copyPacket(AVPacket* packet)
     av_packet_rescale_ts(packet, inputTimeBases_[packet->stream_index], format_->streams[to]->time_base);
     packet->stream_index = to;
     packet->pos = -1;
-    check(av_interleaved_write_frame(format_, packet), "cannot write " + path_);
+    check(av_interleaved_write_frame(format_.get(), packet), "cannot write " + path_);
 }
 
 void VideoOutput::finish()
 {
     check(avcodec_send_frame(encoder_.get(), nullptr), "cannot encode the last frames");
     drainEncoder();
-    check(av_write_trailer(format_), "cannot write " + path_);
+    check(av_write_trailer(format_.get()), "cannot write " + path_);
     if (!(format_->oformat->flags & AVFMT_NOFILE))
         check(avio_closep(&format_->pb), "cannot write " + path_);
     if (!isPipe(path_) && std::rename(writtenPath_.c_str(), path_.c_str()) != 0)
         throw Failure("cannot name the output " + path_ + ": " + std::strerror(errno));
-    finished_ = true;
+    temporary_.keep();
 }
 
 }  // namespace stabilize

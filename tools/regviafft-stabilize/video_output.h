@@ -5,7 +5,10 @@
 #ifndef REGVIAFFT_STABILIZE_VIDEO_OUTPUT_H
 #define REGVIAFFT_STABILIZE_VIDEO_OUTPUT_H
 
+#include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "av_handles.h"
@@ -49,7 +52,6 @@ public:
     // naming the fault.
     VideoOutput(const std::string& path, const VideoShape& shape, const EncoderChoice& encoder,
                 const VideoInput* copyFrom);
-    ~VideoOutput();  // unfinished: the temporary file is removed
     VideoOutput(const VideoOutput&) = delete;
     VideoOutput& operator=(const VideoOutput&) = delete;
 
@@ -65,20 +67,36 @@ private:
     void addCopiedStreams(const VideoInput& input);
     void drainEncoder();
 
+    // The file under its temporary name, removed unless the output is
+    // finished; destroyed after the context that writes it.
+    class TemporaryFile {
+    public:
+        explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+        ~TemporaryFile();
+        TemporaryFile(const TemporaryFile&) = delete;
+        TemporaryFile& operator=(const TemporaryFile&) = delete;
+        void keep() { kept_ = true; }
+
+    private:
+        std::string path_;  // empty: nothing to remove (standard output)
+        bool kept_ = false;
+    };
+
     std::string path_;
     std::string writtenPath_;  // the temporary name, or the pipe
-    AVFormatContext* format_ = nullptr;
+    TemporaryFile temporary_;
+    OutputPtr format_;
     CodecPtr encoder_;
     AVStream* videoStream_ = nullptr;
     AVRational frameTimeBase_{};
+    AVRational frameRate_{};
+    std::map<std::int64_t, std::int64_t> durations_;  // by time stamp, until the packet is out
     std::vector<int> streamMap_;        // input stream -> output stream, -1 passed over
     std::vector<AVRational> inputTimeBases_;
     PacketPtr packet_;
     FramePtr converted_;                // frames in the encoder's format, when it differs
     ScalePtr converter_;
     std::int64_t lastPts_ = AV_NOPTS_VALUE;
-    bool headerWritten_ = false;
-    bool finished_ = false;
 };
 
 }  // namespace stabilize
