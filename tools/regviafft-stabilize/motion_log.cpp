@@ -26,27 +26,26 @@ const char* kColumns[] = {"frame", "time", "analysed", "cut", "motion_x", "motio
                           "whole_motion_x", "whole_motion_y", "peak", "votes", "templates",
                           "path_x", "path_y", "correction_x", "correction_y"};
 
+std::string decimal(double value, int digits)
+{
+    char text[64];
+    // Adding zero turns -0 into 0: a motion of nothing has no sign.
+    std::snprintf(text, sizeof text, "%.*f", digits, value + 0.0);
+    return text;
+}
+
 // The values of one record, in the order of kColumns, as text.
 std::vector<std::string> values(const FrameLog& entry)
 {
     const regviafft::MotionRecord& r = entry.record;
-    char text[15][32];
-    std::snprintf(text[0], 32, "%lld", static_cast<long long>(r.index));
-    std::snprintf(text[1], 32, "%.6f", entry.seconds);
-    std::snprintf(text[2], 32, "%d", r.analysed ? 1 : 0);
-    std::snprintf(text[3], 32, "%d", r.cut ? 1 : 0);
-    std::snprintf(text[4], 32, "%.4f", r.motionX);
-    std::snprintf(text[5], 32, "%.4f", r.motionY);
-    std::snprintf(text[6], 32, "%d", r.wholeMotionX);
-    std::snprintf(text[7], 32, "%d", r.wholeMotionY);
-    std::snprintf(text[8], 32, "%.6f", r.peak);
-    std::snprintf(text[9], 32, "%d", r.votes);
-    std::snprintf(text[10], 32, "%d", r.templateCount);
-    std::snprintf(text[11], 32, "%.4f", r.pathX);
-    std::snprintf(text[12], 32, "%.4f", r.pathY);
-    std::snprintf(text[13], 32, "%.4f", r.correctionX);
-    std::snprintf(text[14], 32, "%.4f", r.correctionY);
-    return std::vector<std::string>(std::begin(text), std::end(text));
+    return {std::to_string(r.index),          decimal(entry.seconds, 6),
+            r.analysed ? "1" : "0",           r.cut ? "1" : "0",
+            decimal(r.motionX, 4),            decimal(r.motionY, 4),
+            std::to_string(r.wholeMotionX),   std::to_string(r.wholeMotionY),
+            decimal(r.peak, 6),               std::to_string(r.votes),
+            std::to_string(r.templateCount),  decimal(r.pathX, 4),
+            decimal(r.pathY, 4),              decimal(r.correctionX, 4),
+            decimal(r.correctionY, 4)};
 }
 
 void writeCsv(std::FILE* file, const std::vector<FrameLog>& log)
