@@ -48,6 +48,7 @@ constexpr int kMaxLag = 120;
 enum class PixelFormat {
     Packed4,  // one plane of 4-byte pixels: three colour bytes first, in any
               // order, measured with equal weight; the fourth is carried along
+    Packed3,  // one plane of 3-byte pixels, the colour bytes in any order
     I420,     // 8-bit Y, U and V planes; chroma ceil(w/2) x ceil(h/2)
     NV12,     // 8-bit Y plane and one plane of interleaved U, V pairs, ceil(w/2) x ceil(h/2)
 };
@@ -66,8 +67,9 @@ struct REGVIAFFT_API FrameView {
     int height = 0;  // luma rows
     std::array<Plane, 3> planes{};
 
-    // Rows of width x 4 bytes; a stride of 0 means rows packed without gaps.
+    // Rows of width x 4 (or 3) bytes; a stride of 0 means rows packed without gaps.
     static FrameView packed(std::uint8_t* pixels, int width, int height, std::ptrdiff_t stride = 0);
+    static FrameView packed3(std::uint8_t* pixels, int width, int height, std::ptrdiff_t stride = 0);
     static FrameView i420(int width, int height, Plane y, Plane u, Plane v);
     static FrameView nv12(int width, int height, Plane y, Plane uv);
 };

@@ -20,10 +20,11 @@ inline int roundHalfEven(double value)
 }
 
 // pipeline.cpp
-// Grey value of each 4-byte pixel: the first three bytes' mean, rounded. Rows
-// are pixelStride bytes apart (negative for bottom-up rows).
-void grayFromPixels(const uint8_t* pixels, std::ptrdiff_t pixelStride, int width, int height,
-                    uint8_t* gray, int grayStride);
+// Grey value of each pixel of pixelBytes (3 or 4) bytes: the first three
+// bytes' mean, rounded. Rows are pixelStride bytes apart (negative for
+// bottom-up rows).
+void grayFromPixels(const uint8_t* pixels, std::ptrdiff_t pixelStride, int pixelBytes, int width,
+                    int height, uint8_t* gray, int grayStride);
 // dst(r, c) = src(r - oy, c - ox) for whole 4-byte pixels, zero where uncovered.
 void writeShiftedFrame(const uint8_t* src, uint8_t* dst, int width, int height, int ox, int oy);
 // A whole-pixel motion beyond a third of the frame size on either axis is not

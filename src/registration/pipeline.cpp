@@ -27,19 +27,34 @@ size_t frameBytes(int width, int height)
 
 }  // namespace
 
-void grayFromPixels(const uint8_t* pixels, std::ptrdiff_t pixelStride, int width, int height,
-                    uint8_t* gray, int grayStride)
+namespace {
+
+template <int PixelBytes>
+void grayFromPixelsOf(const uint8_t* pixels, std::ptrdiff_t pixelStride, int width, int height,
+                      uint8_t* gray, int grayStride)
 {
     for (int r = 0; r < height; ++r) {
         const uint8_t* in = pixels + r * pixelStride;
         uint8_t* out = gray + static_cast<size_t>(r) * grayStride;
         for (int c = 0; c < width; ++c) {
-            unsigned sum = in[4 * c] + in[4 * c + 1] + in[4 * c + 2];
+            const uint8_t* p = in + PixelBytes * c;
+            unsigned sum = p[0] + p[1] + p[2];
             // sum / 3.0 never ends in exactly one half, so rounding it to the
             // nearest integer is the integer (sum + 1) / 3, which vectorises.
             out[c] = static_cast<uint8_t>((sum + 1) / 3);
         }
     }
+}
+
+}  // namespace
+
+void grayFromPixels(const uint8_t* pixels, std::ptrdiff_t pixelStride, int pixelBytes, int width,
+                    int height, uint8_t* gray, int grayStride)
+{
+    if (pixelBytes == 3)
+        grayFromPixelsOf<3>(pixels, pixelStride, width, height, gray, grayStride);
+    else
+        grayFromPixelsOf<kBytesPerPixel>(pixels, pixelStride, width, height, gray, grayStride);
 }
 
 void writeShiftedFrame(const uint8_t* src, uint8_t* dst, int width, int height, int ox, int oy)
@@ -101,7 +116,7 @@ int CRegViaFFT::Run(unsigned char* srcFrame, unsigned char* dstFrame, bool bypas
     }
 
     regviafft::grayFromPixels(srcFrame, std::ptrdiff_t{frameWidth} * regviafft::kBytesPerPixel,
-                              frameWidth, frameHeight,
+                              regviafft::kBytesPerPixel, frameWidth, frameHeight,
                               reinterpret_cast<uint8_t*>(grayImage->imageData),
                               grayImage->widthStep);
     // Saturates instead of wrapping, so a very long stream never looks like a

@@ -9,6 +9,7 @@ namespace regviafft {
 namespace {
 
 constexpr int kPacked4Bytes = 4;
+constexpr int kPacked3Bytes = 3;
 constexpr int kChromaPairBytes = 2;
 // Black in video (limited) range: luma 16, chroma at its mid-point 128.
 constexpr std::uint8_t kLimitedBlackLuma = 16;
@@ -25,6 +26,16 @@ FrameView FrameView::packed(std::uint8_t* pixels, int width, int height, std::pt
     view.width = width;
     view.height = height;
     view.planes[0] = {pixels, stride != 0 ? stride : std::ptrdiff_t{width} * kPacked4Bytes};
+    return view;
+}
+
+FrameView FrameView::packed3(std::uint8_t* pixels, int width, int height, std::ptrdiff_t stride)
+{
+    FrameView view;
+    view.format = PixelFormat::Packed3;
+    view.width = width;
+    view.height = height;
+    view.planes[0] = {pixels, stride != 0 ? stride : std::ptrdiff_t{width} * kPacked3Bytes};
     return view;
 }
 
@@ -52,6 +63,7 @@ int planeCount(PixelFormat format)
 {
     switch (format) {
     case PixelFormat::Packed4:
+    case PixelFormat::Packed3:
         return 1;
     case PixelFormat::I420:
         return 3;
@@ -66,6 +78,8 @@ const char* formatName(PixelFormat format)
     switch (format) {
     case PixelFormat::Packed4:
         return "packed 4-byte";
+    case PixelFormat::Packed3:
+        return "packed 3-byte";
     case PixelFormat::I420:
         return "I420";
     case PixelFormat::NV12:
@@ -78,6 +92,8 @@ PlaneLayout planeLayout(PixelFormat format, int plane, int width, int height, bo
 {
     if (format == PixelFormat::Packed4)
         return {width, height, kPacked4Bytes, 1, {0, 0, 0, 0}};
+    if (format == PixelFormat::Packed3)
+        return {width, height, kPacked3Bytes, 1, {0, 0, 0, 0}};
     if (plane == 0)
         return {width, height, 1, 1, {fullRange ? std::uint8_t{0} : kLimitedBlackLuma}};
     const int bytes = format == PixelFormat::NV12 ? kChromaPairBytes : 1;

@@ -41,6 +41,19 @@ void lumaToRunPixels(const Plane& luma, int width, int height, std::uint8_t* pix
     }
 }
 
+// Three colour bytes become the first three of Run's four.
+void colourToRunPixels(const Plane& colour, int width, int height, std::uint8_t* pixels)
+{
+    for (int r = 0; r < height; ++r) {
+        const std::uint8_t* in = planeRow(colour, r);
+        std::uint8_t* out = pixels + static_cast<size_t>(r) * width * kRunBytesPerPixel;
+        for (int c = 0; c < width; ++c) {
+            std::memcpy(out + 4 * c, in + 3 * c, 3);
+            out[4 * c + 3] = kOpaque;
+        }
+    }
+}
+
 }  // namespace
 
 MotionEstimator::MotionEstimator(const Settings& s)
@@ -80,6 +93,10 @@ const std::uint8_t* MotionEstimator::packedForRun(const FrameView& frame)
     if (frame.format == PixelFormat::Packed4 && first.stride == rowBytes)
         return first.data;
     runInput_.resize(static_cast<size_t>(rowBytes) * frame.height);
+    if (frame.format == PixelFormat::Packed3) {
+        colourToRunPixels(first, frame.width, frame.height, runInput_.data());
+        return runInput_.data();
+    }
     if (frame.format != PixelFormat::Packed4) {
         lumaToRunPixels(first, frame.width, frame.height, runInput_.data());
         return runInput_.data();
@@ -107,8 +124,9 @@ void MotionEstimator::loadFrame(const FrameView& frame)
 {
     IplImage* gray = stream_.grayImage;
     const Plane& first = frame.planes[0];
-    if (frame.format == PixelFormat::Packed4)
-        grayFromPixels(first.data, first.stride, frame.width, frame.height,
+    const int pixelBytes = planeLayout(frame.format, 0, frame.width, frame.height, false).bytesPerPixel;
+    if (frame.format == PixelFormat::Packed4 || frame.format == PixelFormat::Packed3)
+        grayFromPixels(first.data, first.stride, pixelBytes, frame.width, frame.height,
                        reinterpret_cast<std::uint8_t*>(gray->imageData), gray->widthStep);
     else
         copyLuma(first, frame.width, frame.height, gray);

@@ -82,7 +82,7 @@ TEST(PipelineGrey, MeanOfThreeBytesRoundsToNearestAndKeepsRowPadding)
         }
     }
     std::vector<uint8_t> gray(static_cast<size_t>(stride) * height, 0xEE);
-    regviafft::grayFromPixels(pixels.data(), width * 4, width, height, gray.data(), stride);
+    regviafft::grayFromPixels(pixels.data(), width * 4, 4, width, height, gray.data(), stride);
     for (int r = 0; r < height; ++r) {
         for (int sum = 0; sum < width; ++sum)
             ASSERT_EQ(gray[static_cast<size_t>(r) * stride + sum], std::lrint(sum / 3.0)) << sum;

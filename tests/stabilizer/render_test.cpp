@@ -16,7 +16,8 @@ using streams::Frame;
 
 constexpr int kWidth = 64;
 constexpr int kHeight = 48;
-constexpr PixelFormat kFormats[] = {PixelFormat::Packed4, PixelFormat::I420, PixelFormat::NV12};
+constexpr PixelFormat kFormats[] = {PixelFormat::Packed4, PixelFormat::Packed3, PixelFormat::I420,
+                                    PixelFormat::NV12};
 
 Settings settingsWith(Border border, bool wholePixel)
 {
@@ -49,6 +50,7 @@ Frame flat(std::uint8_t value)
     std::fill(f.v.begin(), f.v.end(), value);
     std::fill(f.uv.begin(), f.uv.end(), value);
     std::fill(f.packed.begin(), f.packed.end(), value);
+    std::fill(f.packed3.begin(), f.packed3.end(), value);
     return f;
 }
 
@@ -57,6 +59,8 @@ Bytes planesOf(const Frame& f, PixelFormat format)
 {
     if (format == PixelFormat::Packed4)
         return f.packed;
+    if (format == PixelFormat::Packed3)
+        return f.packed3;
     Bytes all = f.y;
     if (format == PixelFormat::NV12) {
         all.insert(all.end(), f.uv.begin(), f.uv.end());
@@ -137,13 +141,8 @@ TEST(Render, EdgeBorderRepeatsTheNearestPixelAndCropShowsNoBorder)
     for (PixelFormat format : kFormats) {
         for (const MotionRecord& r : {correction(budgetX, -budgetY), correction(-budgetX, budgetY)}) {
             const Frame out = render(crop, r, grey, format);
-            const Bytes& planes = format == PixelFormat::Packed4 ? out.packed : out.y;
-            for (std::uint8_t v : planes)
+            for (std::uint8_t v : planesOf(out, format))
                 ASSERT_EQ(v, 200);
-            if (format == PixelFormat::I420) {
-                for (std::uint8_t v : out.u)
-                    ASSERT_EQ(v, 200);
-            }
         }
     }
     // Beyond the budget, as Design mode may go, the border shows.
@@ -203,12 +202,14 @@ TEST(Render, BottomUpPlanesAndInPlaceOutputGiveTheSameFrame)
                                          plane.end() - (r + 1) * row);
                 };
                 reverseRows(flippedIn.packed, kHeight);
+                reverseRows(flippedIn.packed3, kHeight);
                 reverseRows(flippedIn.y, kHeight);
                 reverseRows(flippedIn.u, kHeight / 2);
                 reverseRows(flippedIn.v, kHeight / 2);
                 reverseRows(flippedIn.uv, kHeight / 2);
                 stabilizer.render(r, inView, outView);
                 reverseRows(flippedOut.packed, kHeight);
+                reverseRows(flippedOut.packed3, kHeight);
                 reverseRows(flippedOut.y, kHeight);
                 reverseRows(flippedOut.u, kHeight / 2);
                 reverseRows(flippedOut.v, kHeight / 2);

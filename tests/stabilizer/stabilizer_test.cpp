@@ -274,7 +274,7 @@ TEST(Stabilizer, PlanarAndPackedFramesGiveTheSameMotion)
     std::vector<Frame> frames = shaking(scene, 30, 50, 50, 10, 15);
     for (PathMode mode : kModes) {
         const std::vector<MotionRecord> packed = stabilise(settingsFor(mode), frames);
-        for (PixelFormat format : {PixelFormat::I420, PixelFormat::NV12}) {
+        for (PixelFormat format : {PixelFormat::I420, PixelFormat::NV12, PixelFormat::Packed3}) {
             const std::vector<MotionRecord> planar = stabilise(settingsFor(mode), frames, format);
             ASSERT_EQ(planar.size(), packed.size());
             for (size_t t = 0; t < packed.size(); ++t) {

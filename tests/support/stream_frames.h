@@ -36,6 +36,7 @@ struct Scene {
 struct Frame {
     int width = 0, height = 0;
     Bytes packed;   // grey in the colour bytes, the row number in the fourth
+    Bytes packed3;  // grey, a little colour on the second byte
     Bytes y, u, v;  // I420
     Bytes uv;       // NV12
 
@@ -43,11 +44,19 @@ struct Frame {
     {
         const int cw = (w + 1) / 2, ch = (h + 1) / 2;
         packed.resize(static_cast<size_t>(w) * h * 4);
+        packed3.resize(static_cast<size_t>(w) * h * 3);
         for (int r = 0; r < h; ++r)
             for (int c = 0; c < w; ++c) {
+                const std::uint8_t g = grey[static_cast<size_t>(r) * w + c];
                 std::uint8_t* p = &packed[(static_cast<size_t>(r) * w + c) * 4];
-                p[0] = p[1] = p[2] = grey[static_cast<size_t>(r) * w + c];
+                p[0] = p[1] = p[2] = g;
                 p[3] = static_cast<std::uint8_t>(r);
+                // The mean of the three bytes is still the grey value.
+                std::uint8_t* q = &packed3[(static_cast<size_t>(r) * w + c) * 3];
+                const int tint = g >= 3 && g <= 252 ? 3 : 0;
+                q[0] = static_cast<std::uint8_t>(g - tint);
+                q[1] = static_cast<std::uint8_t>(g + tint);
+                q[2] = g;
             }
         y = grey;
         u.resize(static_cast<size_t>(cw) * ch);
@@ -70,6 +79,8 @@ struct Frame {
             return FrameView::i420(width, height, {y.data(), width}, {u.data(), cw}, {v.data(), cw});
         case regviafft::PixelFormat::NV12:
             return FrameView::nv12(width, height, {y.data(), width}, {uv.data(), 2 * cw});
+        case regviafft::PixelFormat::Packed3:
+            return FrameView::packed3(packed3.data(), width, height);
         default:
             return FrameView::packed(packed.data(), width, height);
         }
