@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ make pkgconf
   libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+  pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed
   libgtest-dev libbenchmark-dev libfftw3-dev
   ffmpeg bc
 )

@@ -1,0 +1,87 @@
+"""Speed of the Python module: frames per second at 1280x720 against the C++
+API on the same frames in the same run (the binding's overhead), and the batch
+mode's wall time for 8 small clips on 1 and on 2 workers. Prints Markdown.
+
+    python3 bench/python_speed.py [BUILD_DIR]      (from the source folder)
+"""
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+import numpy as np
+
+build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/release")
+sys.path.insert(0, os.path.join(build, "python"))
+import regviafft  # noqa: E402
+
+WIDTH, HEIGHT, FRAMES = 1280, 720, 120
+
+
+def frames():
+    """A textured scene seen by a shaking camera, as H x W x 4 frames."""
+    rng = np.random.default_rng(1)
+    coarse = rng.integers(0, 255, (HEIGHT // 16 + 4, WIDTH // 16 + 4)).astype(float)
+    scene = np.kron(coarse, np.ones((16, 16)))
+    scene = np.clip(scene + rng.integers(-20, 21, scene.shape), 0, 255).astype(np.uint8)
+    offsets = np.clip(np.cumsum(rng.integers(-3, 4, (FRAMES, 2)), axis=0), -24, 24) + 28
+    grey = [scene[y:y + HEIGHT, x:x + WIDTH] for x, y in offsets]
+    return [np.ascontiguousarray(np.dstack([g, g, g, np.full_like(g, 255)])) for g in grey]
+
+
+def module_fps(stream, mode):
+    stabilizer = regviafft.Stabilizer(WIDTH, HEIGHT, mode=mode)
+    outputs = [np.empty_like(stream[0]) for _ in range(2)]
+    start = time.perf_counter()
+    for frame in stream:
+        stabilizer.push(frame)
+        while (record := stabilizer.pull()) is not None:
+            stabilizer.render(record, stream[record.id], outputs[record.id % 2])
+    stabilizer.finish()
+    while (record := stabilizer.pull()) is not None:
+        stabilizer.render(record, stream[record.id], outputs[record.id % 2])
+    return len(stream) / (time.perf_counter() - start)
+
+
+def binding_table(stream, folder):
+    raw = os.path.join(folder, "frames.raw")
+    with open(raw, "wb") as file:
+        for frame in stream:
+            file.write(frame.tobytes())
+    print(f"Frames per second at {WIDTH}x{HEIGHT}, {FRAMES} frames of 4-byte pixels "
+          "(push, pull and render)\n")
+    print("| mode | C++ API | Python module | module / C++ |\n|---|---|---|---|")
+    for mode in ("causal", "lag"):
+        cpp = float(subprocess.run([os.path.join(build, "bench", "api_speed"), str(WIDTH), str(HEIGHT), raw,
+                                    mode], check=True, capture_output=True, text=True).stdout)
+        python = module_fps(stream, mode)
+        print(f"| {mode} | {cpp:.1f} | {python:.1f} | {python / cpp:.2f} |")
+
+
+def batch_table(folder):
+    clips = os.path.join(folder, "clips")
+    os.makedirs(clips)
+    for k in range(8):
+        shake = f"crop=640:360:x='40+12*sin(n*{k + 1}/5.0)':y='40+9*sin(n/3.0)'"
+        subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=720x440:rate=30",
+                        "-vf", shake, "-t", "4", "-c:v", "libx264", "-preset", "veryfast",
+                        os.path.join(clips, f"clip{k}.mp4")], check=True)
+    environment = dict(os.environ, PYTHONPATH=os.path.join(build, "python"))
+    print("\nBatch mode, 8 clips of 640x360 and 120 frames, local cluster\n")
+    print("| workers | wall seconds | speed-up |\n|---|---|---|")
+    single = None
+    for workers in (1, 2):
+        start = time.perf_counter()
+        subprocess.run([sys.executable, "-m", "regviafft.batch", clips, "--out",
+                        os.path.join(folder, f"out{workers}"), "--workers", str(workers)],
+                       check=True, env=environment, capture_output=True)
+        seconds = time.perf_counter() - start
+        single = single or seconds
+        print(f"| {workers} | {seconds:.1f} | {single / seconds:.2f} |")
+
+
+if __name__ == "__main__":
+    with tempfile.TemporaryDirectory() as folder:
+        binding_table(frames(), folder)
+        batch_table(folder)

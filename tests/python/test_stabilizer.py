@@ -1,0 +1,151 @@
+"""The Python module against known motion, against the C++ stabiliser, and
+under threads."""
+import os
+import subprocess
+import threading
+
+import numpy as np
+import pytest
+
+import regviafft
+
+WIDTH, HEIGHT = 160, 120
+
+
+def scene(seed, width=360, height=300):
+    """A textured scene: smooth blobs with fine grain, as a camera sees it."""
+    rng = np.random.default_rng(seed)
+    coarse = rng.integers(0, 255, (height // 8 + 2, width // 8 + 2)).astype(float)
+    blobs = np.kron(coarse, np.ones((8, 8)))[:height, :width]
+    grain = rng.integers(-24, 25, (height, width))
+    return np.clip(blobs + grain, 0, 255).astype(np.uint8)
+
+
+def camera_path(frames, seed, reach=12):
+    """Whole-pixel camera positions of a hand-held camera: steps of up to 3 pixels."""
+    rng = np.random.default_rng(seed)
+    steps = rng.integers(-3, 4, (frames, 2))
+    steps[0] = 0
+    return np.clip(np.cumsum(steps, axis=0), -reach, reach) + 40
+
+
+def grey_frames(seed, frames=30):
+    image, path = scene(seed), camera_path(frames, seed + 1)
+    return [image[y:y + HEIGHT, x:x + WIDTH] for x, y in path], path
+
+
+def packed(grey, channels=4):
+    planes = [grey] * 3 + ([np.full_like(grey, 255)] if channels == 4 else [])
+    return np.ascontiguousarray(np.dstack(planes))
+
+
+def i420(grey):
+    chroma = np.full(((HEIGHT + 1) // 2, (WIDTH + 1) // 2), 128, np.uint8)
+    return (grey.copy(), chroma, chroma.copy())
+
+
+def run(stabilizer, frames):
+    results = []
+    for frame in frames:
+        results += list(stabilizer.process(frame))
+    return results + list(stabilizer.flush())
+
+
+def test_known_shifts_come_back_in_every_layout():
+    greys, path = grey_frames(3)
+    moves = np.diff(path, axis=0)
+    layouts = {
+        "packed 4": [packed(g) for g in greys],
+        "packed 3": [packed(g, 3) for g in greys],
+        # A view with padded rows is read in place, not copied.
+        "padded": [np.pad(packed(g), ((0, 0), (0, 8), (0, 0)))[:, :WIDTH] for g in greys],
+        "i420": [i420(g) for g in greys],
+    }
+    for name, frames in layouts.items():
+        results = run(regviafft.Stabilizer(WIDTH, HEIGHT, mode="causal", whole_pixel=True), frames)
+        assert [r.index for r, _ in results] == list(range(len(frames))), name
+        for (record, out), (dx, dy) in zip(results[1:], moves):
+            # The camera moving right brings the frame back by moving it right;
+            # the agreeing templates' average may differ in the last bit.
+            assert record.motion_x == pytest.approx(dx, abs=1e-9), name
+            assert record.motion_y == pytest.approx(dy, abs=1e-9), name
+        for (record, out), frame in zip(results, frames):
+            ox, oy = int(record.correction_x), int(record.correction_y)
+            luma = out[0] if isinstance(out, tuple) else out[:, :, 0]
+            source = frame[0] if isinstance(frame, tuple) else frame[:, :, 0]
+            inner = luma[max(oy, 0):HEIGHT + min(oy, 0), max(ox, 0):WIDTH + min(ox, 0)]
+            shown = source[max(-oy, 0):HEIGHT + min(-oy, 0), max(-ox, 0):WIDTH + min(-ox, 0)]
+            assert np.array_equal(inner, shown), name
+
+
+def test_results_equal_the_cpp_stabilizer_on_the_same_frames(tmp_path):
+    greys, _ = grey_frames(5, frames=40)
+    helper = os.environ["REGVIAFFT_RAW_FRAMES_HELPER"]
+    for layout, frames in (("packed4", [packed(g) for g in greys]),
+                           ("packed3", [packed(g, 3) for g in greys]),
+                           ("i420", [i420(g) for g in greys])):
+        for mode, lag, budget, border in (("lag", 15, 5.0, "crop"), ("causal", 0, 3.5, "black"),
+                                          ("design", 0, 5.0, "black")):
+            raw = tmp_path / f"{layout}.raw"
+            with open(raw, "wb") as file:
+                for frame in frames:
+                    for plane in (frame if isinstance(frame, tuple) else (frame,)):
+                        file.write(plane.tobytes())
+            printed = subprocess.run([helper, str(WIDTH), str(HEIGHT), layout, str(raw), mode, str(lag),
+                                      str(budget), border], check=True, capture_output=True, text=True).stdout
+            expected = [[float(v) for v in line.split(",")] for line in printed.splitlines()]
+            stabilizer = regviafft.Stabilizer(WIDTH, HEIGHT, mode=mode, lag=lag, budget=budget, border=border)
+            got = [[r.index, r.motion_x, r.motion_y, r.correction_x, r.correction_y, float(r.cut)]
+                   for r, _ in run(stabilizer, frames)]
+            assert got == expected, (layout, mode)
+
+
+def test_bad_arguments_raise_with_the_message():
+    cases = [
+        (dict(mode="sideways"), ValueError, "--mode: 'sideways' is not one of design, causal, lag"),
+        (dict(lag=500), ValueError, "--lag: '500' is not from 0 to 120"),
+        (dict(budget=float("nan")), ValueError, "--budget: 'nan' is not a number"),
+        (dict(budget=30), ValueError, "--budget must be a number from 0 to 25, got 30"),
+        (dict(template_size=(400, 32)), ValueError, "--template-size must be"),
+        (dict(codec="ffv1"), TypeError, "unexpected keyword argument 'codec'"),
+    ]
+    for options, error, message in cases:
+        with pytest.raises(error) as raised:
+            regviafft.Stabilizer(WIDTH, HEIGHT, **options)
+        assert message in str(raised.value), options
+    stabilizer = regviafft.Stabilizer(WIDTH, HEIGHT)
+    with pytest.raises(ValueError, match="frame is 120x160 pixels, the stabiliser takes 160x120"):
+        stabilizer.push(np.zeros((WIDTH, HEIGHT, 4), np.uint8))
+    with pytest.raises(ValueError, match="uint8"):
+        stabilizer.push(np.zeros((HEIGHT, WIDTH, 4), np.float32))
+    with pytest.raises(ValueError, match="H x W x 4 or H x W x 3"):
+        stabilizer.push(np.zeros((HEIGHT, WIDTH), np.uint8))
+    frame = packed(grey_frames(7, 1)[0][0])
+    record = next(regviafft.Stabilizer(WIDTH, HEIGHT, mode="causal").process(frame))[0]
+    with pytest.raises(ValueError, match="read-only"):
+        stabilizer.render(record, frame, np.broadcast_to(frame, frame.shape))
+    with pytest.raises(regviafft.Error, match="cannot open"):
+        regviafft.stabilize_file("/no/such/file.mp4", "out.mp4")
+    with pytest.raises(ValueError, match="--crf: '99' is not from 0 to 63"):
+        regviafft.stabilize_file("in.mp4", "out.mp4", crf=99)
+
+
+def test_two_streams_on_two_threads_give_what_one_thread_gives():
+    streams = [[packed(g) for g in grey_frames(seed, frames=40)[0]] for seed in (11, 13)]
+
+    def stabilise(frames):
+        return [(r.correction_x, r.correction_y, out.tobytes())
+                for r, out in run(regviafft.Stabilizer(WIDTH, HEIGHT, mode="lag"), frames)]
+
+    alone = [stabilise(frames) for frames in streams]
+    together = [None, None]
+
+    def worker(k):
+        together[k] = stabilise(streams[k])
+
+    threads = [threading.Thread(target=worker, args=(k,)) for k in range(2)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    assert together == alone
