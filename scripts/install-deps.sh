@@ -8,6 +8,7 @@ packages=(
   libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-plugins-base
   libgtest-dev libbenchmark-dev libfftw3-dev
   ffmpeg bc
 )

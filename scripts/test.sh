@@ -26,7 +26,7 @@ ctest --test-dir "$build_root/release" --output-on-failure -j "$jobs"
 
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer build"
 configure_and_build "$build_root/asan" -DREGVIAFFT_SANITIZE=address,undefined \
-  -DREGVIAFFT_BUILD_BENCH=OFF -DREGVIAFFT_BUILD_PYTHON=OFF
+  -DREGVIAFFT_BUILD_BENCH=OFF -DREGVIAFFT_BUILD_PYTHON=OFF -DREGVIAFFT_BUILD_GSTREAMER=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions=$PWD/tests/leak_suppressions.txt \
   ctest --test-dir "$build_root/asan" --output-on-failure -j "$jobs"
@@ -34,7 +34,8 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 echo "== ThreadSanitizer build of the threaded stress test"
 cmake -S . -B "$build_root/tsan" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DREGVIAFFT_WARNINGS_AS_ERRORS=ON -DREGVIAFFT_SANITIZE=thread \
-  -DREGVIAFFT_BUILD_BENCH=OFF -DREGVIAFFT_BUILD_TOOLS=OFF -DREGVIAFFT_BUILD_PYTHON=OFF >/dev/null
+  -DREGVIAFFT_BUILD_BENCH=OFF -DREGVIAFFT_BUILD_TOOLS=OFF -DREGVIAFFT_BUILD_PYTHON=OFF \
+  -DREGVIAFFT_BUILD_GSTREAMER=OFF >/dev/null
 cmake --build "$build_root/tsan" -j "$jobs" --target thread_stress_test
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir "$build_root/tsan" --output-on-failure -R thread_stress
