@@ -29,14 +29,16 @@ public:
 
     // Validates and stores the configuration and allocates every working
     // buffer. Returns 1 on success, 0 on failure (invalid parameters change
-    // nothing; a failed allocation leaves the object releasable).
+    // nothing; a failed allocation leaves the object releasable). Sizes beyond
+    // those in regviafft/limits.h are invalid.
     int Create(int frameHeight, int frameWidth, int templateHeight, int templateWidth,
                int maxTemplates, int reductionDivisor, int marginY, int marginX,
                int windowLength, double steadyThreshold);
     // Processes one frame of frameWidth x frameHeight pixels of 4 bytes, rows
-    // packed without gaps, into dstFrame (same size, host-owned, not
-    // overlapping srcFrame). Returns 1 when the frame was analysed and dstFrame
-    // holds the compensated frame; 0 for a bypassed or refused frame.
+    // packed without gaps, into dstFrame (same size, host-owned; it may be
+    // srcFrame itself, but must not overlap it otherwise). Returns 1 when the
+    // frame was analysed and dstFrame holds the compensated frame; 0 for a
+    // bypassed or refused frame.
     int Run(unsigned char* srcFrame, unsigned char* dstFrame, bool bypass);
     // Releases everything the object owns; may be repeated. Returns 0 only when
     // a transform descriptor could not be freed.

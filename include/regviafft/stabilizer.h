@@ -32,16 +32,12 @@
 #include <optional>
 
 #include "regviafft/export.h"
+#include "regviafft/limits.h"
 
 class CRegViaFFT;
 
 namespace regviafft {
 
-// Largest frame side accepted, in pixels: a 4-byte frame of this square
-// already needs 1 GiB.
-constexpr int kMaxFrameSide = 16384;
-// Templates per stream, as the registration object holds them.
-constexpr int kMaxTemplates = 10;
 // Look-ahead of the lag mode, in frames.
 constexpr int kMaxLag = 120;
 

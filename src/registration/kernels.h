@@ -25,7 +25,8 @@ inline int roundHalfEven(double value)
 // bottom-up rows).
 void grayFromPixels(const uint8_t* pixels, std::ptrdiff_t pixelStride, int pixelBytes, int width,
                     int height, uint8_t* gray, int grayStride);
-// dst(r, c) = src(r - oy, c - ox) for whole 4-byte pixels, zero where uncovered.
+// dst(r, c) = src(r - oy, c - ox) for whole 4-byte pixels, zero where
+// uncovered; dst may be src itself.
 void writeShiftedFrame(const uint8_t* src, uint8_t* dst, int width, int height, int ox, int oy);
 // A whole-pixel motion beyond a third of the frame size on either axis is not
 // believed.

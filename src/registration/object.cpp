@@ -8,11 +8,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <new>
 
 #include "RegViaFFT.h"
 #include "dft.h"
 #include "kernels.h"
+#include "regviafft/limits.h"
 
 namespace {
 
@@ -22,6 +24,15 @@ constexpr int kKernelTaps = 5;
 // six decimals; the gradient filters and template placement apply them.
 constexpr double kLowPassTaps[kKernelTaps] = {0.037659, 0.249153, 0.426375, 0.249153, 0.037659};
 constexpr double kDerivTaps[kKernelTaps] = {-0.109604, -0.276691, 0.0, 0.276691, 0.109604};
+
+// Largest integer not above value * scale, found from the nearest integer, so
+// a product just below a whole number (49 * (1.0 / 49)) floors to the one below.
+int floorOfScaled(int value, double scale)
+{
+    const double product = value * scale;
+    const int nearest = regviafft::roundHalfEven(product);
+    return nearest > product ? nearest - 1 : nearest;
+}
 
 bool parametersValid(int frameHeight, int frameWidth, int templateHeight, int templateWidth,
                      int maxTemplates, int reductionDivisor, int marginY, int marginX,
@@ -43,16 +54,16 @@ bool parametersValid(int frameHeight, int frameWidth, int templateHeight, int te
         return false;
     if (windowLength < 0)
         return false;
-    return !(steadyThreshold < 0.0);  // -0.0 and NaN pass
-}
-
-// Largest integer not above value * scale, found from the nearest integer, so
-// a product just below a whole number (49 * (1.0 / 49)) floors to the one below.
-int floorOfScaled(int value, double scale)
-{
-    const double product = value * scale;
-    const int nearest = regviafft::roundHalfEven(product);
-    return nearest > product ? nearest - 1 : nearest;
+    if (steadyThreshold < 0.0)  // -0.0 and NaN pass
+        return false;
+    // Sizes the library serves at all (regviafft/limits.h), refused before
+    // anything is allocated rather than reserved and touched later.
+    if (frameHeight > regviafft::kMaxFrameSide || frameWidth > regviafft::kMaxFrameSide ||
+        windowLength > regviafft::kMaxWindowLength)
+        return false;
+    const double scale = 1.0 / reductionDivisor;
+    return floorOfScaled(templateHeight, scale) <= regviafft::kMaxTemplateSide &&
+           floorOfScaled(templateWidth, scale) <= regviafft::kMaxTemplateSide;
 }
 
 // Sizes whose element count does not fit an int are marked -1 here and
@@ -102,11 +113,20 @@ T* allocateArray(int count, bool& ok)
     return array;
 }
 
+// cvCreateImage in two steps: the image library reports a failed allocation
+// by exception, and its own cvCreateImage would lose the header when the
+// data cannot be had. Here either fails into a null image, and nothing leaks.
 IplImage* createImage(int width, int height, bool& ok)
 {
     if (!ok)
         return nullptr;
-    IplImage* image = cvCreateImage(cvSize(width, height), IPL_DEPTH_8U, 1);
+    IplImage* image = nullptr;
+    try {
+        image = cvCreateImageHeader(cvSize(width, height), IPL_DEPTH_8U, 1);
+        cvCreateData(image);
+    } catch (const std::exception&) {
+        cvReleaseImageHeader(&image);
+    }
     ok = image != nullptr;
     return image;
 }

@@ -70,19 +70,23 @@ void writeShiftedFrame(const uint8_t* src, uint8_t* dst, int width, int height, 
         return;
     }
     // Only the uncovered border is cleared: the result equals clearing the
-    // whole frame first and then copying.
+    // whole frame first and then copying. When dst is src, rows are written
+    // in the order that reads every source row before it is overwritten, and
+    // each row is moved before its border is cleared.
     const size_t leftBytes = static_cast<size_t>(x0) * kBytesPerPixel;
     const size_t copyBytes = static_cast<size_t>(x1 - x0 + 1) * kBytesPerPixel;
     const size_t rightBytes = rowBytes - leftBytes - copyBytes;
-    for (int64_t r = 0; r < height; ++r) {
+    const bool upwards = oy > 0;
+    for (int64_t i = 0; i < height; ++i) {
+        const int64_t r = upwards ? height - 1 - i : i;
         uint8_t* out = dst + r * rowBytes;
         if (r < firstRow || r > lastRow) {
             std::memset(out, 0, rowBytes);
             continue;
         }
         const uint8_t* in = src + (r - oy) * rowBytes + (x0 - ox) * kBytesPerPixel;
+        std::memmove(out + leftBytes, in, copyBytes);
         std::memset(out, 0, leftBytes);
-        std::memcpy(out + leftBytes, in, copyBytes);
         std::memset(out + leftBytes + copyBytes, 0, rightBytes);
     }
 }

@@ -23,14 +23,11 @@ constexpr int kSmallestTemplateSide = 8;
 // quarters of the analysed frame's shorter side.
 constexpr int kShorterSidePerTemplate = 2;
 constexpr int kMarginsPerTemplate = 4;
-// Largest analysed template side: its transforms stay small and exact.
-constexpr int kMaxAnalysedTemplateSide = 1024;
 constexpr double kMaxBudgetPercent = 25.0;
 // A smoothing longer than this many frames holds a history no stream needs.
 constexpr double kMaxSmoothness = 250.0;
 constexpr double kDefaultCausalTimeConstant = 25.0;
 constexpr double kDefaultLagSigma = 12.0;
-constexpr int kMaxWindowLength = 100000;
 
 [[noreturn]] void refuse(const std::string& field, const std::string& rule, double value)
 {
@@ -107,7 +104,7 @@ void checkMeasurementFields(const Settings& s)
     requireRange("divisor", *s.divisor, 1, std::min(s.width, s.height));
     requireRange("templateCount", *s.templateCount, 1, kMaxTemplates);
     // At least one analysed pixel, and transforms no longer than the limit.
-    const int maxAnalysed = kMaxAnalysedTemplateSide * *s.divisor;
+    const int maxAnalysed = kMaxTemplateSide * *s.divisor;
     requireRange("templateWidth", *s.templateWidth, *s.divisor, std::min(s.width, maxAnalysed));
     requireRange("templateHeight", *s.templateHeight, *s.divisor, std::min(s.height, maxAnalysed));
     requireRange("marginX", *s.marginX, 0, (s.width - *s.templateWidth) / 2);

@@ -2,6 +2,9 @@
 // buffers and descriptors Create builds, release, re-creation and deep copy.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -77,6 +80,26 @@ TEST(ObjectValidation, EachRuleRejectsAloneAndItsBoundaryPasses)
     for (double threshold : {0.0, -0.0, std::nan("")})
         EXPECT_TRUE(passesValidation(Config{120, 160, 32, 48, 3, 2, 4, 6, 5, threshold}));
     EXPECT_FALSE(passesValidation(Config{120, 160, 32, 48, 3, 2, 4, 6, 5, -0.5}));
+}
+
+TEST(ObjectValidation, SizesBeyondTheLimitsAreRefusedBeforeAnyAllocation)
+{
+    // Each would reserve gigabytes that a later Run touches.
+    const Config refused[] = {
+        {16385, 160, 32, 48, 3, 1, 4, 6, 5, 1.0},      // a frame side beyond the limit
+        {120, 160, 32, 48, 3, 1, 4, 6, INT_MAX, 1.0},   // a window beyond the limit
+        {120, 160, 32, 48, 3, 1, 4, 6, 100001, 1.0},
+        {4200, 30000, 30, 3000, 3, 2, 4, 6, 5, 1.0},    // 1500 analysed columns
+        {2100, 2100, 2050, 32, 3, 2, 4, 6, 5, 1.0},     // 1025 analysed rows
+    };
+    for (const Config& c : refused) {
+        CRegViaFFT o;
+        EXPECT_EQ(create(o, c), 0);
+        EXPECT_EQ(ownedPointers(o), kOwnsNothing);
+    }
+    // The limits themselves pass validation.
+    EXPECT_TRUE(passesValidation(Config{16384, 160, 32, 48, 3, 1, 4, 6, 100000, 1.0}));
+    EXPECT_TRUE(passesValidation(Config{2100, 2100, 2048, 32, 3, 2, 4, 6, 5, 1.0}));
 }
 
 TEST(ObjectValidation, RejectedCreateChangesNothingOnACreatedObject)
@@ -186,3 +209,57 @@ TEST(ObjectCopy, AssignmentIsDeepAndIndependent)
     EXPECT_EQ(ownedPointers(b), kOwnsNothing);
     EXPECT_EQ(I::frameHeight(b), 0);
 }
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// The image library reports a failed allocation by exception; it must not
+// leave the library. A sanitizer's runtime reserves more address space than
+// the limit, so these run in plain builds only.
+namespace {
+
+// Address space in use now, in bytes.
+rlim_t addressSpaceInUse()
+{
+    long pages = 0;
+    FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (statm == nullptr || std::fscanf(statm, "%ld", &pages) != 1)
+        pages = 0;
+    if (statm != nullptr)
+        std::fclose(statm);
+    return static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
+}
+
+void limitAddressSpace(rlim_t extra)
+{
+    const rlimit limit{addressSpaceInUse() + extra, RLIM_INFINITY};
+    setrlimit(RLIMIT_AS, &limit);
+}
+
+}  // namespace
+
+TEST(ObjectMemory, CreateAndCopyReturnZeroWhenImagesCannotBeHad)
+{
+    // The grey image is the first large block: 256 MB for a 16000 x 16000
+    // frame, 64 MB for 8000 x 8000, each given less room than that.
+    EXPECT_EXIT(
+        {
+            limitAddressSpace(200u << 20);
+            CRegViaFFT o;
+            const int created = create(o, Config{16000, 16000, 64, 64, 3, 1, 4, 6, 5, 1.0});
+            const int released = o.Release();
+            std::_Exit(created == 0 && released == 1 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(
+        {
+            CRegViaFFT source;
+            if (create(source, Config{8000, 8000, 64, 64, 3, 1, 4, 6, 5, 1.0}) != 1)
+                std::_Exit(2);
+            limitAddressSpace(32u << 20);
+            CRegViaFFT copy;
+            copy = source;
+            const bool ownsNothing = ownedPointers(copy) == kOwnsNothing;
+            std::_Exit(ownsNothing && copy.Release() == 1 && source.Release() == 1 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+#endif

@@ -191,6 +191,27 @@ TEST(Pipeline, MotionBeyondAThirdIsReplacedAndOffsetsMayReachTheFrameSize)
     EXPECT_EQ(out, shifted(in, 90, 90, {0, 89}));
 }
 
+TEST(Pipeline, OneBufferForInputAndOutputGivesTheFrameTwoBuffersGive)
+{
+    const int w = 160, h = 120;
+    CRegViaFFT separate, inPlace;
+    for (CRegViaFFT* o : {&separate, &inPlace})
+        ASSERT_EQ(o->Create(h, w, 64, 64, 6, 1, 16, 16, kNeverJudged, 1.0), 1);
+    // Offsets up, down, left and right, each far enough for rows to overlap.
+    const std::vector<Offset> path = {{0, 0}, {3, 2}, {7, -4}, {-2, -9}, {-8, 5}, {0, 6}, {5, 0}};
+    for (size_t t = 0; t < path.size(); ++t) {
+        Frame in = contentAt(w, h, path[t].x, path[t].y);
+        Frame out(in.size());
+        ASSERT_EQ(separate.Run(in.data(), out.data(), false), 1);
+        Frame shared = in;
+        ASSERT_EQ(inPlace.Run(shared.data(), shared.data(), false), 1);
+        EXPECT_EQ(shared, out) << "frame " << t;
+        // The frame was shifted, so rows really overlapped.
+        const Offset applied = borderOffset(out, w, h);
+        EXPECT_EQ(applied.x != 0 || applied.y != 0, t > 0) << "frame " << t;
+    }
+}
+
 TEST(Pipeline, RefusedAndBypassedFramesChangeNothingElse)
 {
     const int w = 160, h = 120;
