@@ -9,12 +9,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "media_files.h"
-#include "synthetic_frames.h"
 
 namespace {
 
@@ -27,42 +25,6 @@ struct Environment : ::testing::Environment {
     void SetUp() override { gst_init(nullptr, nullptr); }
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new Environment);
-
-// A grainy scene seen by a camera moving by whole pixels.
-struct Shaky {
-    std::vector<std::vector<std::uint8_t>> lumas;
-    std::vector<int> xs, ys;  // the camera's corner in each frame
-};
-
-Shaky shakyClip(int width, int height, int frames, unsigned seed)
-{
-    const int sceneWidth = width + 80, sceneHeight = height + 80;
-    std::vector<std::uint8_t> scene = synthetic::texturedFrame(sceneWidth, sceneHeight, seed);
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<int> grain(-24, 24), step(-3, 3);
-    for (std::uint8_t& v : scene)
-        v = static_cast<std::uint8_t>(std::clamp(v + grain(random), 0, 255));
-    Shaky clip;
-    for (int t = 0; t < frames; ++t) {
-        clip.xs.push_back(t == 0 ? 40 : std::clamp(clip.xs.back() + step(random), 0, 80));
-        clip.ys.push_back(t == 0 ? 40 : std::clamp(clip.ys.back() + step(random), 0, 80));
-        std::vector<std::uint8_t> luma(static_cast<size_t>(width) * height);
-        for (int r = 0; r < height; ++r)
-            std::copy_n(&scene[static_cast<size_t>(clip.ys[t] + r) * sceneWidth + clip.xs[t]], width,
-                        &luma[static_cast<size_t>(r) * width]);
-        clip.lumas.push_back(std::move(luma));
-    }
-    return clip;
-}
-
-// The camera's steps between consecutive frames, recomputed from positions.
-std::vector<int> steps(const std::vector<int>& positions)
-{
-    std::vector<int> out(positions.size(), 0);
-    for (size_t t = 1; t < positions.size(); ++t)
-        out[t] = positions[t] - positions[t - 1];
-    return out;
-}
 
 GstBuffer* i420Buffer(const std::vector<std::uint8_t>& luma, int width, int height, int index)
 {
@@ -131,7 +93,8 @@ struct Element {
 TEST(RegViaFFTStab, ShiftsComeBackInTheMessagesAndEveryBufferKeepsItsTime)
 {
     const int width = 160, height = 120, frames = 30;
-    const Shaky clip = shakyClip(width, height, frames, 5);
+    const media::ShakyClip shaky = media::shakyClip(width, height, frames, 5);
+    const media::Clip& clip = shaky.clip;
     for (int mode : {kDesign, kCausal, kLag}) {
         Element element(mode);
         gst_harness_set_src_caps_str(element.harness, capsFor(width, height).c_str());
@@ -151,7 +114,6 @@ TEST(RegViaFFTStab, ShiftsComeBackInTheMessagesAndEveryBufferKeepsItsTime)
         }
         const std::vector<GstStructure*> records = element.records();
         ASSERT_EQ(records.size(), static_cast<size_t>(frames)) << mode;
-        const std::vector<int> dx = steps(clip.xs), dy = steps(clip.ys);
         for (int t = 0; t < frames; ++t) {
             gint64 index = -1;
             guint64 timestamp = 0;
@@ -163,8 +125,8 @@ TEST(RegViaFFTStab, ShiftsComeBackInTheMessagesAndEveryBufferKeepsItsTime)
             gst_structure_get_int(records[t], "whole-motion-x", &mx);
             gst_structure_get_int(records[t], "whole-motion-y", &my);
             // The design mode replaces a motion it finds implausible; none here is.
-            EXPECT_EQ(mx, dx[t]) << "mode " << mode << " frame " << t;
-            EXPECT_EQ(my, dy[t]) << "mode " << mode << " frame " << t;
+            EXPECT_EQ(mx, shaky.stepX(t)) << "mode " << mode << " frame " << t;
+            EXPECT_EQ(my, shaky.stepY(t)) << "mode " << mode << " frame " << t;
             gst_structure_free(records[t]);
         }
     }
@@ -183,7 +145,7 @@ TEST(RegViaFFTStab, LatencyIsTheLookAheadInLagModeAndNothingOtherwise)
 
 TEST(RegViaFFTStab, FlushDropsTheHeldFramesAndStartsAnewPath)
 {
-    const Shaky clip = shakyClip(160, 120, 20, 9);
+    const media::Clip clip = media::shakyClip(160, 120, 20, 9).clip;
     Element element(kLag, 6);
     gst_harness_set_src_caps_str(element.harness, capsFor(160, 120).c_str());
     for (int t = 0; t < 10; ++t)
@@ -218,7 +180,7 @@ TEST(RegViaFFTStab, FlushDropsTheHeldFramesAndStartsAnewPath)
 
 TEST(RegViaFFTStab, CapsChangeMidStreamRestartsThePathAndKeepsEveryFrame)
 {
-    const Shaky small = shakyClip(160, 120, 12, 7), large = shakyClip(192, 144, 12, 8);
+    const media::Clip small = media::shakyClip(160, 120, 12, 7).clip, large = media::shakyClip(192, 144, 12, 8).clip;
     Element element(kLag, 4);
     gst_harness_set_src_caps_str(element.harness, capsFor(160, 120).c_str());
     for (int t = 0; t < 12; ++t)

@@ -9,6 +9,7 @@ extern "C" {
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,7 +17,10 @@ extern "C" {
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <stdexcept>
+
+#include "synthetic_frames.h"
 
 namespace media {
 namespace {
@@ -73,7 +77,7 @@ void writeVideo(AVFormatContext* format, AVCodecContext* codec, AVStream* stream
 {
     AVFrame* frame = av_frame_alloc();
     for (size_t t = 0; t < clip.lumas.size(); ++t) {
-        frame->format = AV_PIX_FMT_YUV420P;
+        frame->format = codec->pix_fmt;
         frame->width = clip.width;
         frame->height = clip.height;
         check(av_frame_get_buffer(frame, 0), "frame");
@@ -114,18 +118,45 @@ void writeTone(AVFormatContext* format, AVCodecContext* codec, AVStream* stream,
 
 }  // namespace
 
+ShakyClip shakyClip(int width, int height, int frames, unsigned seed)
+{
+    const int room = 80, sceneWidth = width + room, sceneHeight = height + room;
+    std::vector<std::uint8_t> scene = synthetic::texturedFrame(sceneWidth, sceneHeight, seed);
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> grain(-24, 24), step(-3, 3), gap(25, 50);
+    for (std::uint8_t& v : scene)
+        v = static_cast<std::uint8_t>(std::clamp(v + grain(random), 0, 255));
+    ShakyClip s;
+    s.clip.width = width;
+    s.clip.height = height;
+    std::int64_t millis = 0;
+    for (int t = 0; t < frames; ++t) {
+        s.x.push_back(t == 0 ? room / 2 : std::clamp(s.x.back() + step(random), 0, room));
+        s.y.push_back(t == 0 ? room / 2 : std::clamp(s.y.back() + step(random), 0, room));
+        Plane luma(static_cast<size_t>(width) * height);
+        for (int r = 0; r < height; ++r)
+            std::copy_n(&scene[static_cast<size_t>(s.y[t] + r) * sceneWidth + s.x[t]], width,
+                        &luma[static_cast<size_t>(r) * width]);
+        s.clip.lumas.push_back(std::move(luma));
+        s.clip.millis.push_back(millis);
+        millis += gap(random);
+    }
+    return s;
+}
+
 void writeClip(const std::string& path, const Clip& clip)
 {
     av_log_set_level(AV_LOG_QUIET);
     AVFormatContext* format = nullptr;
-    check(avformat_alloc_output_context2(&format, nullptr, "matroska", path.c_str()), "output");
+    check(avformat_alloc_output_context2(&format, nullptr, clip.container.c_str(), path.c_str()), "output");
     Context video, audio;
     AVStream* videoStream = nullptr;
     if (!clip.lumas.empty()) {
         video.codec = openEncoder(clip.codec.c_str(), format, [](AVCodecContext* c, const Clip& clip) {
             c->width = clip.width;
             c->height = clip.height;
-            c->pix_fmt = AV_PIX_FMT_YUV420P;
+            // 4:2:0, in the full-range flavour for encoders that take only that.
+            c->pix_fmt = clip.codec == "mjpeg" ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P;
             c->time_base = kMillis;
             c->framerate = {30, 1};
         }, clip);
@@ -220,7 +251,7 @@ Contents readClip(const std::string& path)
 }
 
 Run runProgram(const std::string& program, const std::vector<std::string>& arguments,
-               const std::string& stdoutPath, int interruptAfter)
+               const std::string& stdoutPath, int interruptAfter, long fileSizeLimit)
 {
     int errors[2];
     if (pipe(errors) != 0)
@@ -231,6 +262,12 @@ Run runProgram(const std::string& program, const std::vector<std::string>& argum
                              O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(out, STDOUT_FILENO);
         dup2(errors[1], STDERR_FILENO);
+        if (fileSizeLimit > 0) {
+            // Writing past the limit then fails with EFBIG, as on a full disk.
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
         close(errors[0]);
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& a : arguments)

@@ -18,9 +18,21 @@ struct Clip {
     std::vector<std::int64_t> millis;  // time stamp of each frame, milliseconds
     bool audio = true;                 // an AAC tone as long as the video
     std::string codec = "ffv1";
+    std::string container = "matroska";
 };
 
-// Writes a Matroska file; throws std::runtime_error.
+// A camera moving by whole pixels (up to 3 a frame) over a textured scene
+// with fine grain, so every patch has texture to register on, at irregular
+// times (a variable frame rate).
+struct ShakyClip {
+    Clip clip;
+    std::vector<int> x, y;  // the camera's corner in each frame
+    int stepX(size_t t) const { return t == 0 ? 0 : x[t] - x[t - 1]; }
+    int stepY(size_t t) const { return t == 0 ? 0 : y[t] - y[t - 1]; }
+};
+ShakyClip shakyClip(int width, int height, int frames, unsigned seed);
+
+// Writes the file in its container; throws std::runtime_error.
 void writeClip(const std::string& path, const Clip& clip);
 
 struct Contents {
@@ -45,9 +57,10 @@ struct Run {
 
 // Runs the program with arguments; standard output goes to `stdoutPath` (or
 // is thrown away). With `interruptAfter`, sends SIGINT once standard error
-// has shown that many lines.
+// has shown that many lines; with `fileSizeLimit`, no file it writes may grow
+// beyond that many bytes.
 Run runProgram(const std::string& program, const std::vector<std::string>& arguments,
-               const std::string& stdoutPath = "", int interruptAfter = 0);
+               const std::string& stdoutPath = "", int interruptAfter = 0, long fileSizeLimit = 0);
 
 }  // namespace media
 

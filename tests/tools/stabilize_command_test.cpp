@@ -19,67 +19,12 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "command_runs.h"
 #include "media_files.h"
-#include "synthetic_frames.h"
 
 namespace {
 
-constexpr int kWidth = 160;
-constexpr int kHeight = 120;
-const std::string kProgram = REGVIAFFT_STABILIZE_PROGRAM;
-
-std::string scratch(const std::string& name)
-{
-    static const std::string folder = [] {
-        char pattern[] = "/tmp/regviafft-cli-XXXXXX";
-        return std::string(mkdtemp(pattern));
-    }();
-    return folder + "/" + name;
-}
-
-bool exists(const std::string& path)
-{
-    struct stat info;
-    return stat(path.c_str(), &info) == 0;
-}
-
-// A camera moving by whole pixels over a textured scene, at irregular times.
-struct ShakyClip {
-    media::Clip clip;
-    std::vector<int> stepX, stepY;  // camera motion into each frame
-};
-
-ShakyClip shakyClip(int frames, unsigned seed)
-{
-    const int sceneWidth = 300, sceneHeight = 240;
-    std::vector<std::uint8_t> scene = synthetic::texturedFrame(sceneWidth, sceneHeight, seed);
-    std::mt19937 random(seed);
-    // Fine grain over the whole scene, as a camera sees it: every patch has
-    // texture to register on.
-    std::uniform_int_distribution<int> grain(-24, 24);
-    for (std::uint8_t& v : scene)
-        v = static_cast<std::uint8_t>(std::clamp(v + grain(random), 0, 255));
-    std::uniform_int_distribution<int> step(-3, 3), gap(25, 50);
-    ShakyClip s;
-    s.clip.width = kWidth;
-    s.clip.height = kHeight;
-    int x = 60, y = 50;
-    std::int64_t millis = 0;
-    for (int t = 0; t < frames; ++t) {
-        const int dx = t == 0 ? 0 : step(random), dy = t == 0 ? 0 : step(random);
-        x += dx;
-        y += dy;
-        s.stepX.push_back(dx);
-        s.stepY.push_back(dy);
-        media::Plane luma(static_cast<size_t>(kWidth) * kHeight);
-        for (int r = 0; r < kHeight; ++r)
-            std::copy_n(&scene[static_cast<size_t>(y + r) * sceneWidth + x], kWidth, &luma[static_cast<size_t>(r) * kWidth]);
-        s.clip.lumas.push_back(std::move(luma));
-        s.clip.millis.push_back(millis);
-        millis += gap(random);  // a variable frame rate
-    }
-    return s;
-}
+using namespace command_runs;
 
 // The motion table: one map of column to value per frame.
 std::vector<std::vector<double>> readTable(const std::string& path, std::vector<std::string>& header)
@@ -119,20 +64,11 @@ bool needsDevice(const AVCodec* codec)
     return (codec->capabilities & AV_CODEC_CAP_HARDWARE) != 0;
 }
 
-// The one line the command writes for a failure.
-void expectOneLineFailure(const media::Run& run, const std::string& says)
-{
-    EXPECT_NE(run.status, 0) << run.errors;
-    EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
-    EXPECT_EQ(run.errors.rfind("regviafft-stabilize: ", 0), 0u) << run.errors;
-    EXPECT_NE(run.errors.find(says), std::string::npos) << run.errors;
-}
-
 }  // namespace
 
 TEST(StabilizeCommand, KnownShiftsComeBackInTheMotionTableAndTheFrames)
 {
-    const ShakyClip shaky = shakyClip(40, 3);
+    const media::ShakyClip shaky = media::shakyClip(kWidth, kHeight, 40, 3);
     const std::string input = scratch("shaky.mkv");
     media::writeClip(input, shaky.clip);
     // Lossless into Matroska, where every pixel is checked; H.264 into MP4.
@@ -158,8 +94,8 @@ TEST(StabilizeCommand, KnownShiftsComeBackInTheMotionTableAndTheFrames)
         int moved = 0;
         for (size_t t = 0; t < rows.size(); ++t) {
             // The camera moving right brings the frame back by moving it right.
-            EXPECT_EQ(rows[t][mx], shaky.stepX[t]) << "frame " << t;
-            EXPECT_EQ(rows[t][my], shaky.stepY[t]) << "frame " << t;
+            EXPECT_EQ(rows[t][mx], shaky.stepX(t)) << "frame " << t;
+            EXPECT_EQ(rows[t][my], shaky.stepY(t)) << "frame " << t;
             const int ox = static_cast<int>(rows[t][cx]), oy = static_cast<int>(rows[t][cy]);
             moved += ox != 0 || oy != 0;
             // H.264 at quality 18 leaves a level or two on average, a grain's
@@ -183,7 +119,7 @@ TEST(StabilizeCommand, KnownShiftsComeBackInTheMotionTableAndTheFrames)
 
 TEST(StabilizeCommand, EveryOfferedEncoderRoundTripsOrIsRefusedInOneLine)
 {
-    const ShakyClip shaky = shakyClip(12, 5);
+    const media::ShakyClip shaky = media::shakyClip(kWidth, kHeight, 12, 5);
     const std::string input = scratch("codecs.mkv");
     media::writeClip(input, shaky.clip);
     int roundTrips = 0;
@@ -215,7 +151,7 @@ TEST(StabilizeCommand, EveryOfferedEncoderRoundTripsOrIsRefusedInOneLine)
 
 TEST(StabilizeCommand, DashWritesMatroskaToStandardOutput)
 {
-    const ShakyClip shaky = shakyClip(15, 7);
+    const media::ShakyClip shaky = media::shakyClip(kWidth, kHeight, 15, 7);
     const std::string input = scratch("piped.mkv"), piped = scratch("stdout.bin");
     media::writeClip(input, shaky.clip);
     const media::Run run = media::runProgram(kProgram, {"--quiet", input, "-"}, piped);
@@ -229,7 +165,7 @@ TEST(StabilizeCommand, DashWritesMatroskaToStandardOutput)
 
 TEST(StabilizeCommand, EachKindOfTroubleIsOneLineAndLeavesNoCompleteFile)
 {
-    const ShakyClip shaky = shakyClip(10, 9);
+    const media::ShakyClip shaky = media::shakyClip(kWidth, kHeight, 10, 9);
     const std::string good = scratch("good.mkv");
     media::writeClip(good, shaky.clip);
     const std::string text = scratch("notes.mkv");
@@ -276,7 +212,7 @@ TEST(StabilizeCommand, EachKindOfTroubleIsOneLineAndLeavesNoCompleteFile)
 
 TEST(StabilizeCommand, InterruptedRunLeavesAPlayableFileOfTheFramesSoFar)
 {
-    const ShakyClip shaky = shakyClip(400, 11);
+    const media::ShakyClip shaky = media::shakyClip(kWidth, kHeight, 400, 11);
     const std::string input = scratch("long.mkv"), output = scratch("stopped.mp4");
     media::writeClip(input, shaky.clip);
     // Interrupted once the first progress line shows that frames are coming out.

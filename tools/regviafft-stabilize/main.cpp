@@ -31,8 +31,8 @@ extern "C" void requestStop(int)
 void printWarnings(const stabilize::JobReport& report, const std::string& input)
 {
     if (report.refusedPackets > 0)
-        std::fprintf(stderr, "regviafft-stabilize: warning: %d damaged video packets of %s were passed over\n",
-                     report.refusedPackets, input.c_str());
+        std::fprintf(stderr, "regviafft-stabilize: warning: %d damaged video packet%s of %s passed over\n",
+                     report.refusedPackets, report.refusedPackets == 1 ? "" : "s", input.c_str());
     if (!report.earlyEnd.empty())
         std::fprintf(stderr, "regviafft-stabilize: warning: %s ends early (%s); every frame before was kept\n",
                      input.c_str(), report.earlyEnd.c_str());
