@@ -8,6 +8,10 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   if(REGVIAFFT_WARNINGS_AS_ERRORS)
     target_compile_options(regviafft_options INTERFACE -Werror)
   endif()
+  # Coverage for the fuzzer everywhere; its driver is linked by the targets.
+  if(REGVIAFFT_BUILD_FUZZ)
+    target_compile_options(regviafft_options INTERFACE -fsanitize=fuzzer-no-link)
+  endif()
   if(REGVIAFFT_SANITIZE)
     target_compile_options(regviafft_options INTERFACE
       -fsanitize=${REGVIAFFT_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)

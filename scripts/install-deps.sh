@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ make pkgconf
+  cmake ninja-build g++ make pkgconf clang libclang-rt-14-dev
   libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: a Release build,
-# the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, and the
-# threaded cases under ThreadSanitizer. Build folders are reused between runs.
+# the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, each
+# fuzz target for a short run, and the threaded cases under ThreadSanitizer.
+# Build folders are reused between runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,6 +31,9 @@ configure_and_build "$build_root/asan" -DREGVIAFFT_SANITIZE=address,undefined \
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions=$PWD/tests/leak_suppressions.txt \
   ctest --test-dir "$build_root/asan" --output-on-failure -j "$jobs"
+
+echo "== Fuzz targets under libFuzzer, a short run each"
+bash scripts/fuzz.sh 15
 
 echo "== ThreadSanitizer build of the threaded stress test"
 cmake -S . -B "$build_root/tsan" -G Ninja -DCMAKE_BUILD_TYPE=Release \

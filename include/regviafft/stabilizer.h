@@ -204,7 +204,7 @@ public:
     void render(const MotionRecord& record, const FrameView& input, const FrameView& output);
 
     int latency() const;  // frames between a push and its record: 0, or lag
-    const Settings& settings() const;  // as resolved, every field set
+    Settings settings() const;  // as resolved, every field set
 
 private:
     struct Impl;

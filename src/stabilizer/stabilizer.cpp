@@ -264,7 +264,7 @@ int Stabilizer::latency() const
     return impl_->settings.mode == PathMode::Lag ? impl_->settings.lag : 0;
 }
 
-const Settings& Stabilizer::settings() const
+Settings Stabilizer::settings() const
 {
     return impl_->settings;
 }

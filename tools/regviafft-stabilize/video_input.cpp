@@ -1,6 +1,8 @@
 // Demuxing and decoding the input file.
 #include "video_input.h"
 
+#include "regviafft/limits.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -20,6 +22,13 @@ VideoInput::VideoInput(const std::string& path) : path_(path)
         throw Failure(path + ": no decoder for its video stream (" +
                       avcodec_get_name(format_->streams[std::max(videoIndex_, 0)]->codecpar->codec_id) + ")");
     const AVStream* stream = format_->streams[videoIndex_];
+    // A frame size beyond what the stabiliser takes is refused before the
+    // decoder allocates anything for it.
+    const AVCodecParameters* video = stream->codecpar;
+    if (video->width > regviafft::kMaxFrameSide || video->height > regviafft::kMaxFrameSide)
+        throw Failure(path + ": its " + std::to_string(video->width) + "x" + std::to_string(video->height) +
+                      " frames are larger than the " + std::to_string(regviafft::kMaxFrameSide) +
+                      "-pixel sides this program takes");
     decoder_.reset(avcodec_alloc_context3(codec));
     if (!decoder_)
         throw std::bad_alloc();
@@ -29,6 +38,7 @@ VideoInput::VideoInput(const std::string& path) : path_(path)
     decoder_->framerate = av_guess_frame_rate(opened, const_cast<AVStream*>(stream), nullptr);
     // As many threads as the machine has, over frames and slices.
     decoder_->thread_count = 0;
+    decoder_->max_pixels = static_cast<int64_t>(regviafft::kMaxFrameSide) * regviafft::kMaxFrameSide;
     decoder_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     check(avcodec_open2(decoder_.get(), codec, nullptr), "cannot open the decoder of " + path);
     if (decoder_->width <= 0 || decoder_->height <= 0)
