@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "engine.h"
+#include "runtime/runtime.h"
 #include "runtime/platform.h"
 
 namespace {

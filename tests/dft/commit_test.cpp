@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine.h"
+#include "descriptor/descriptor.h"
 
 namespace {
 

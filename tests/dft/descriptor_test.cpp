@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "dft_plans.h"
-#include "engine.h"
+#include "descriptor/descriptor.h"
 
 namespace {
 

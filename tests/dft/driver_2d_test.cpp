@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "dft_plans.h"
-#include "engine.h"
+#include "descriptor/descriptor.h"
 #include "naive_dft.h"
 #include "runtime/platform.h"
 
@@ -180,15 +180,31 @@ TEST(Driver2D, StridedAndTransposedLayoutsMatchDefinition)
     }
 }
 
+// A pass that copies each of its lines and adds 1 to the line's first
+// element: after both passes element (0, 0) gained 2, the rest of row 0 and
+// of column 0 gained 1 and every other element is its input, so a line lost,
+// repeated or read from another line's place shows.
 int passCalls = 0, failingCall = 0;
-int32_t countingPass(const Complex*, Complex*, DftDescriptor*, void*)
+int32_t markingPass(const PlanLines& lines, DftDescriptor* member, void*)
 {
-    return ++passCalls == failingCall ? DFT_INTERNAL_ERROR : 0;
+    if (++passCalls == failingCall)
+        return DFT_INTERNAL_ERROR;
+    for (int32_t t = 0; t < lines.count; ++t) {
+        for (int64_t i = 0; i < member->passLength; ++i) {
+            const ptrdiff_t from = lines.rows ? t * lines.srcDist + i : i * lines.srcDist + t;
+            const ptrdiff_t to = lines.rows ? t * lines.dstDist + i : i * lines.dstDist + t;
+            Complex v = lines.src[from];
+            v.real += i == 0 ? 1.0 : 0.0;
+            lines.dst[to] = v;
+        }
+    }
+    return 0;
 }
 
-// The temporary buffer holds max(B*N1, N0) elements with unit output stride
-// (B = 8 above 32 rows), else max(N0, N1); it is freed on every return, and a
-// failing pass ends the driver at once with its status.
+// The temporary buffer holds max(2*B*N1, N0) elements with unit output stride
+// (a gathered group of B columns and its results, B = 8 above 32 rows), else
+// N0; it is freed on every return, and a failing pass ends the driver at once
+// with its status. Every kernel width groups the lines its own way.
 TEST(Driver2D, BufferSizeEveryLineOnceAndFailingPassEndsTheDriver)
 {
     if (!bufferCacheEnabled())
@@ -196,30 +212,53 @@ TEST(Driver2D, BufferSizeEveryLineOnceAndFailingPassEndsTheDriver)
     struct Case {
         int32_t n0, n1, outStride0, elements, failing;
     };
-    const Case cases[] = {{10, 32, 1, 128, 0}, {10, 33, 1, 264, 0}, {40, 5, 1, 40, 3},
-                          {10, 33, 2, 33, 35}, {40, 5, 2, 40, 0}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.n0 << "x" << c.n1 << " stride " << c.outStride0);
-        DftDescriptor head{}, member{};
-        head.passLength = c.n0;
-        head.next = &member;
-        member.passLength = c.n1;
-        head.variant = &genericVariant;
-        Signal in(size_t(c.n0) * c.n1), out(2 * in.size());
-        const int32_t inStride[2] = {1, c.n0}, outStride[2] = {c.outStride0, c.n0 * c.outStride0};
-        passCalls = 0;
-        failingCall = c.failing;
-        RecordingHooks hooks;
-        std::thread([&] {  // a fresh thread obtains a fresh block of exactly the request
-            EXPECT_EQ(driver2DOutOfPlace(in.data(), out.data(), inStride, outStride, countingPass,
-                                         countingPass, &head, nullptr),
-                      c.failing != 0 ? DFT_INTERNAL_ERROR : 0);
-            EXPECT_EQ(hooks.requested, size_t(c.elements) * sizeof(Complex) + 16);
-            BufferCacheRecordInfo info{};
-            ASSERT_TRUE(bufferCacheRecordInfo(bufferCacheFindRecord(platform::currentThreadId()), &info));
-            EXPECT_EQ(info.blocksInUse, 0);
-        }).join();
-        EXPECT_EQ(passCalls, c.failing != 0 ? c.failing : c.n0 + c.n1);
+    const Case cases[] = {{10, 32, 1, 256, 0}, {10, 33, 1, 528, 0}, {40, 5, 1, 40, 2},
+                          {10, 33, 2, 10, 35}, {40, 5, 2, 40, 0},   {13, 7, 1, 56, 0}};
+    for (const KernelSet* kernels : runnableKernelSets()) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << kernels->name << " " << c.n0 << "x" << c.n1
+                                            << " stride " << c.outStride0);
+            DftDescriptor head{}, member{};
+            head.passLength = c.n0;
+            head.next = &member;
+            member.passLength = c.n1;
+            head.variant = variantForClass(kClassGeneric);
+            PlanOwner rows, columns;
+            ASSERT_EQ(rows.create(c.n0, kernels) + columns.create(c.n1, kernels), kPlanOk);
+            head.plan = rows.plan;
+            member.plan = columns.plan;
+            Signal in(size_t(c.n0) * c.n1), out(2 * in.size(), Complex{-5.0, 0.0});
+            for (int32_t r = 0; r < c.n1; ++r) {
+                for (int32_t k = 0; k < c.n0; ++k)
+                    in[size_t(r) * c.n0 + k] = {1000.0 * r + k, 0.0};
+            }
+            const int32_t inStride[2] = {1, c.n0};
+            const int32_t outStride[2] = {c.outStride0, c.n0 * c.outStride0};
+            passCalls = 0;
+            failingCall = c.failing;
+            RecordingHooks hooks;
+            std::thread([&] {  // a fresh thread obtains a fresh block of exactly the request
+                EXPECT_EQ(driver2DOutOfPlace(in.data(), out.data(), inStride, outStride,
+                                             markingPass, markingPass, &head, nullptr),
+                          c.failing != 0 ? DFT_INTERNAL_ERROR : 0);
+                EXPECT_EQ(hooks.requested, size_t(c.elements) * sizeof(Complex) + 16);
+                BufferCacheRecordInfo info{};
+                ASSERT_TRUE(bufferCacheRecordInfo(
+                    bufferCacheFindRecord(platform::currentThreadId()), &info));
+                EXPECT_EQ(info.blocksInUse, 0);
+            }).join();
+            if (c.failing != 0) {
+                EXPECT_EQ(passCalls, c.failing);
+                continue;
+            }
+            for (int32_t r = 0; r < c.n1; ++r) {
+                for (int32_t k = 0; k < c.n0; ++k) {
+                    const double expected = 1000.0 * r + k + (r == 0) + (k == 0);
+                    EXPECT_EQ(out[size_t(r) * outStride[1] + size_t(k) * c.outStride0].real,
+                              expected) << r << "," << k;
+                }
+            }
+        }
     }
 }
 

@@ -16,27 +16,49 @@ namespace {
 // while a wrong root, index or sign errs by far more than 1e-3.
 constexpr double kBound = 1e-13;
 
-// Both directions against one reference: backward(x)[k] = forward(x)[-k].
-// In place, the same arithmetic must give the same bits.
+// Both directions against one reference (backward(x)[k] = forward(x)[-k]),
+// at every vector width of the plan's kernels, as interleaved lines and as
+// rows; in place, the same arithmetic must give the same bits, and nothing
+// outside the lines may be written.
 void expectMatchesDefinition(const DftPlan1D* plan, const Signal& x) {
     const int64_t n = static_cast<int64_t>(x.size());
     const Signal expectForward = naiveDft(x.data(), {n}, true);
     Signal expectBackward(x.size());
     for (int64_t k = 0; k < n; ++k) expectBackward[k] = expectForward[(n - k) % n];
-    for (const bool forward : {true, false}) {
-        const Signal y = runPlan(plan, x, forward);
-        EXPECT_LE(relativeError(y.data(), (forward ? expectForward : expectBackward).data(), n), kBound)
-            << (forward ? "forward" : "backward") << ", length " << n << ", " << plan->ops->name;
-        EXPECT_TRUE(sameBits(runPlan(plan, x, forward, true), y)) << "in place, length " << n;
+    for (const int32_t lanes : {1, 2, 4}) {
+        if (planLaneKernels(plan, lanes) == nullptr) continue;
+        for (const bool rows : {false, true}) {
+            const LaneLayout layout{lanes, rows, n};
+            for (const bool forward : {true, false}) {
+                SCOPED_TRACE(testing::Message() << plan->kernels->name << ", " << plan->ops->name
+                                                << ", length " << n << ", " << lanes
+                                                << (rows ? " rows " : " lanes ")
+                                                << (forward ? "forward" : "backward"));
+                const LaneRun run = runLanes(plan, x, forward, layout, false);
+                EXPECT_TRUE(run.gapsKept);
+                for (int32_t t = 0; t < lanes; ++t) {
+                    const Signal expected =
+                        timesFactor(forward ? expectForward : expectBackward, laneFactor(t));
+                    EXPECT_LE(relativeError(run.lanes[t].data(), expected.data(), n), kBound)
+                        << "lane " << t;
+                }
+                const LaneRun inPlace = runLanes(plan, x, forward, layout, true);
+                EXPECT_TRUE(inPlace.gapsKept);
+                for (int32_t t = 0; t < lanes; ++t)
+                    EXPECT_TRUE(sameBits(inPlace.lanes[t], run.lanes[t])) << "in place, lane " << t;
+            }
+        }
     }
 }
 
 class Plan1d : public testing::TestWithParam<int64_t> {};
 
 TEST_P(Plan1d, MatchesDefinition) {
-    PlanOwner owner;
-    ASSERT_EQ(owner.create(GetParam()), kPlanOk);
-    expectMatchesDefinition(owner.plan, testSignal(static_cast<size_t>(GetParam()), 0.37));
+    for (const KernelSet* kernels : kernelSetsUnderTest()) {
+        PlanOwner owner;
+        ASSERT_EQ(owner.create(GetParam(), kernels), kPlanOk) << kernels->name;
+        expectMatchesDefinition(owner.plan, testSignal(static_cast<size_t>(GetParam()), 0.37));
+    }
 }
 
 std::string lengthName(const testing::TestParamInfo<int64_t>& info) {
@@ -53,17 +75,21 @@ class Plan1dLong : public testing::TestWithParam<int64_t> {};
 // Too long for the full sum: a few bins summed directly, and the round trip.
 TEST_P(Plan1dLong, BinsMatchDefinitionAndRoundTripScalesByLength) {
     const int64_t n = GetParam();
-    PlanOwner owner;
-    ASSERT_EQ(owner.create(n), kPlanOk);
     const Signal x = testSignal(static_cast<size_t>(n), 0.61);
     const std::vector<LongComplex> roots = naiveRoots(n, true);
-    for (const bool forward : {true, false}) {
-        const Signal y = runPlan(owner.plan, x, forward);
-        EXPECT_LE(binError(x, y, {0, 1, 7, n / 3, n / 2, n - 1}, forward, roots), kBound) << forward;
+    for (const KernelSet* kernels : kernelSetsUnderTest()) {
+        SCOPED_TRACE(kernels->name);
+        PlanOwner owner;
+        ASSERT_EQ(owner.create(n, kernels), kPlanOk);
+        for (const bool forward : {true, false}) {
+            const Signal y = runPlan(owner.plan, x, forward);
+            EXPECT_LE(binError(x, y, {0, 1, 7, n / 3, n / 2, n - 1}, forward, roots), kBound)
+                << forward;
+        }
+        Signal back = runPlan(owner.plan, runPlan(owner.plan, x, true), false);
+        for (Complex& c : back) c = {c.real / static_cast<double>(n), c.imag / static_cast<double>(n)};
+        EXPECT_LE(relativeError(back.data(), x.data(), n), kBound);
     }
-    Signal back = runPlan(owner.plan, runPlan(owner.plan, x, true), false);
-    for (Complex& c : back) c = {c.real / static_cast<double>(n), c.imag / static_cast<double>(n)};
-    EXPECT_LE(relativeError(back.data(), x.data(), n), kBound);
 }
 
 // Two FFT schedules, and a prime whose convolution length is past the table.
@@ -103,18 +129,18 @@ TEST(Plan1dChirp, Length79UsesConvolutionLength160) {
 // Every kind must also be right at lengths the choice never gives it: the
 // even lengths of the direct sum, short chirps, powers of two in mixed radix.
 TEST(Plan1dKinds, EachKindMatchesDefinitionOverAllItsLengths) {
-    const std::tuple<PlanKind, const PlanKindOps*, int64_t> kinds[] = {
-        {PlanKind::Direct, &directPlanOps, kMaxDirectLength},
-        {PlanKind::MixedRadix, &mixedRadixPlanOps, 300},
-        {PlanKind::Chirp, &chirpPlanOps, 100}};
-    for (const auto& [kind, ops, last] : kinds) {
-        for (int64_t n = 1; n <= last; ++n) {
-            RadixFactors f;
-            if (kind == PlanKind::MixedRadix && !factoriseMixedRadix(n, &f)) continue;
-            DftPlan1D plan{kind, n, false, 0, ops, &genericVariant, nullptr};
-            ASSERT_EQ(ops->create(&plan), kPlanOk) << ops->name << " " << n;
-            expectMatchesDefinition(&plan, testSignal(static_cast<size_t>(n), 1.3));
-            ops->release(&plan);
+    const std::pair<PlanKind, int64_t> kinds[] = {
+        {PlanKind::Direct, kMaxDirectLength}, {PlanKind::MixedRadix, 300}, {PlanKind::Chirp, 100}};
+    for (const KernelSet* kernels : kernelSetsUnderTest()) {
+        for (const auto& [kind, last] : kinds) {
+            for (int64_t n = 1; n <= last; ++n) {
+                RadixFactors f;
+                if (kind == PlanKind::MixedRadix && !factoriseMixedRadix(n, &f)) continue;
+                DftPlan1D* plan = nullptr;
+                ASSERT_EQ(planCreateOfKind(&plan, kernels, n, kind), kPlanOk) << n;
+                expectMatchesDefinition(plan, testSignal(static_cast<size_t>(n), 1.3));
+                planDestroy(plan);
+            }
         }
     }
 }
@@ -128,7 +154,7 @@ TEST(Plan1dCreate, EveryFailedAllocationReportsMemoryAndLeaksNothing) {
         for (int64_t failAt = 1; status == kPlanNoMemory && failAt < 20; ++failAt) {
             RecordingHooks hooks(failAt);
             DftPlan1D* plan = nullptr;
-            status = planCreate(&plan, &genericVariant, n);
+            status = planCreate(&plan, &scalarKernelSet, n);
             if (status == kPlanOk) {
                 EXPECT_GT(failAt, 1) << "length " << n;
                 planDestroy(plan);

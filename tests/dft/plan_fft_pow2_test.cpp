@@ -12,8 +12,8 @@ namespace {
 double tolerance(int order) { return order * DBL_EPSILON; }
 
 // A power-of-two plan of the given order, or null if it is not one.
-const DftPlan1D* pow2Plan(PlanOwner& owner, int order) {
-    EXPECT_EQ(owner.create(int64_t{1} << order), kPlanOk) << order;
+const DftPlan1D* pow2Plan(PlanOwner& owner, int order, const KernelSet* kernels) {
+    EXPECT_EQ(owner.create(int64_t{1} << order, kernels), kPlanOk) << order;
     return owner.plan != nullptr && owner.plan->kind == PlanKind::FftPow2 ? owner.plan : nullptr;
 }
 
@@ -60,13 +60,17 @@ TEST(FftPow2, OrdersFiveToThirteenMatchDefinition) {
     for (int order = 5; order <= 13; ++order) {
         const int64_t n = int64_t{1} << order;
         const Signal x = randomSignal(n, static_cast<uint64_t>(order));
-        PlanOwner owner;
-        const DftPlan1D* plan = pow2Plan(owner, order);
-        ASSERT_NE(plan, nullptr) << order;
-        for (const bool forward : {true, false}) {
-            const Signal expected = naiveDft(x.data(), {n}, forward);
-            EXPECT_LE(relativeError(runPlan(plan, x, forward).data(), expected.data(), n), tolerance(order))
-                << "order " << order << (forward ? " forward" : " backward");
+        const Signal expected[2] = {naiveDft(x.data(), {n}, true), naiveDft(x.data(), {n}, false)};
+        for (const KernelSet* kernels : kernelSetsUnderTest()) {
+            PlanOwner owner;
+            const DftPlan1D* plan = pow2Plan(owner, order, kernels);
+            ASSERT_NE(plan, nullptr) << order;
+            for (const bool forward : {true, false}) {
+                EXPECT_LE(relativeError(runPlan(plan, x, forward).data(),
+                                        expected[directionIndex(forward)].data(), n),
+                          tolerance(order))
+                    << kernels->name << " order " << order << (forward ? " forward" : " backward");
+            }
         }
     }
 }
@@ -79,24 +83,27 @@ TEST(FftPow2, OrdersFiveToThirteenMatchDefinition) {
 TEST(FftPow2, LargeOrdersAgreeWithHalfLengthTransformsAndNaiveBins) {
     constexpr int kTop = 21;
     const std::vector<LongComplex> roots = naiveRoots(int64_t{1} << kTop, true);
-    for (int order = 14; order <= kTop; ++order) {
-        const int64_t n = int64_t{1} << order;
-        const Signal x = randomSignal(n, static_cast<uint64_t>(order));
-        PlanOwner owner, halfOwner;
-        const DftPlan1D* plan = pow2Plan(owner, order);
-        const DftPlan1D* half = pow2Plan(halfOwner, order - 1);
-        ASSERT_TRUE(plan != nullptr && half != nullptr) << order;
-        const Signal y = runPlan(plan, x, true);
-        const Signal halves = fromHalves(half, x, roots, size_t{1} << (kTop - order));
-        EXPECT_LE(relativeError(y.data(), halves.data(), n), tolerance(order)) << order;
-        const Signal back = runPlan(plan, y, false);
-        Signal scaled(x.size());
-        for (size_t i = 0; i < x.size(); ++i) scaled[i] = {x[i].real * n, x[i].imag * n};
-        EXPECT_LE(relativeError(back.data(), scaled.data(), n), 2 * tolerance(order)) << order;
-        if (order == kTop) {
-            const Signal backward = runPlan(plan, x, false);
-            EXPECT_LE(binError(x, y, {1, n / 3, n - 1}, true, roots), tolerance(order));
-            EXPECT_LE(binError(x, backward, {1, n / 3, n - 1}, false, roots), tolerance(order));
+    for (const KernelSet* kernels : kernelSetsUnderTest()) {
+        for (int order = 14; order <= kTop; ++order) {
+            SCOPED_TRACE(kernels->name);
+            const int64_t n = int64_t{1} << order;
+            const Signal x = randomSignal(n, static_cast<uint64_t>(order));
+            PlanOwner owner, halfOwner;
+            const DftPlan1D* plan = pow2Plan(owner, order, kernels);
+            const DftPlan1D* half = pow2Plan(halfOwner, order - 1, kernels);
+            ASSERT_TRUE(plan != nullptr && half != nullptr) << order;
+            const Signal y = runPlan(plan, x, true);
+            const Signal halves = fromHalves(half, x, roots, size_t{1} << (kTop - order));
+            EXPECT_LE(relativeError(y.data(), halves.data(), n), tolerance(order)) << order;
+            const Signal back = runPlan(plan, y, false);
+            Signal scaled(x.size());
+            for (size_t i = 0; i < x.size(); ++i) scaled[i] = {x[i].real * n, x[i].imag * n};
+            EXPECT_LE(relativeError(back.data(), scaled.data(), n), 2 * tolerance(order)) << order;
+            if (order == kTop) {
+                const Signal backward = runPlan(plan, x, false);
+                EXPECT_LE(binError(x, y, {1, n / 3, n - 1}, true, roots), tolerance(order));
+                EXPECT_LE(binError(x, backward, {1, n / 3, n - 1}, false, roots), tolerance(order));
+            }
         }
     }
 }
@@ -104,29 +111,33 @@ TEST(FftPow2, LargeOrdersAgreeWithHalfLengthTransformsAndNaiveBins) {
 // In place swaps what out of place copies, so the results are bit-identical;
 // a caller's work buffer at any alignment is aligned up inside its slack.
 TEST(FftPow2, InPlaceOutOfPlaceAndCallerWorkAgreeBitForBit) {
-    for (int order = 5; order <= 17; ++order) {
-        const Signal x = randomSignal(int64_t{1} << order, 99u + static_cast<uint64_t>(order));
-        PlanOwner owner;
-        const DftPlan1D* plan = pow2Plan(owner, order);
-        ASSERT_NE(plan, nullptr) << order;
-        std::vector<char> work(plan->workBytes + 8);
-        for (const bool forward : {true, false}) {
-            auto run = forward ? planForward : planBackward;
-            Signal in = x, out(x.size()), shifted(x.size());
-            ASSERT_EQ(run(plan, in.data(), out.data(), nullptr), kPlanOk);
-            EXPECT_TRUE(sameBits(in, x)) << order;
-            ASSERT_EQ(run(plan, in.data(), shifted.data(), work.data() + 8), kPlanOk);
-            EXPECT_TRUE(sameBits(shifted, out)) << order;
-            ASSERT_EQ(run(plan, in.data(), in.data(), nullptr), kPlanOk);
-            EXPECT_TRUE(sameBits(in, out)) << order;
+    for (const KernelSet* kernels : kernelSetsUnderTest()) {
+        for (int order = 5; order <= 17; ++order) {
+            SCOPED_TRACE(kernels->name);
+            const Signal x = randomSignal(int64_t{1} << order, 99u + static_cast<uint64_t>(order));
+            PlanOwner owner;
+            const DftPlan1D* plan = pow2Plan(owner, order, kernels);
+            ASSERT_NE(plan, nullptr) << order;
+            std::vector<char> work(plan->workBytes + 8);
+            for (const bool forward : {true, false}) {
+                auto run = forward ? planForward : planBackward;
+                Signal in = x, out(x.size()), shifted(x.size());
+                ASSERT_EQ(run(plan, in.data(), out.data(), nullptr), kPlanOk);
+                EXPECT_TRUE(sameBits(in, x)) << order;
+                ASSERT_EQ(run(plan, in.data(), shifted.data(), work.data() + 8), kPlanOk);
+                EXPECT_TRUE(sameBits(shifted, out)) << order;
+                ASSERT_EQ(run(plan, in.data(), in.data(), nullptr), kPlanOk);
+                EXPECT_TRUE(sameBits(in, out)) << order;
+            }
         }
     }
 }
 
 TEST(FftPow2, CreateRejectsLengthsOutsideTheKind) {
     for (const int64_t n : {int64_t{16}, int64_t{48}, int64_t{1} << 27, int64_t{3} << 20}) {
-        DftPlan1D plan{PlanKind::FftPow2, n, false, 0, &fftPow2PlanOps, &genericVariant, nullptr};
-        EXPECT_EQ(fftPow2PlanOps.create(&plan), kPlanBadLength) << n;
-        EXPECT_EQ(plan.kindData, nullptr) << n;
+        DftPlan1D* plan = nullptr;
+        EXPECT_EQ(planCreateOfKind(&plan, &scalarKernelSet, n, PlanKind::FftPow2), kPlanBadLength)
+            << n;
+        EXPECT_EQ(plan, nullptr) << n;
     }
 }

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "engine.h"
+#include "runtime/runtime.h"
 
 namespace {
 

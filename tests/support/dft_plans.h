@@ -12,10 +12,33 @@
 #include <vector>
 
 #include "dft.h"
-#include "plan_1d.h"
-#include "variant/variant.h"
+#include "descriptor/descriptor.h"
+#include "plans/plan_1d.h"
 
 using Signal = std::vector<_DFT_Complex16>;
+
+// Every kernel set this processor can run, the scalar reference first.
+inline std::vector<const KernelSet*> runnableKernelSets()
+{
+    std::vector<const KernelSet*> sets;
+    for (KernelFamily family : {KernelFamily::Scalar, KernelFamily::Sse2, KernelFamily::Avx,
+                                KernelFamily::Avx2Fma, KernelFamily::Avx512}) {
+        const KernelSet* set = kernelSetOf(family);
+        if (canRun(set, processorFeatures()))
+            sets.push_back(set);
+    }
+    return sets;
+}
+
+// The kernel sets a test runs: the one the forced class selects when
+// REGVIAFFT_DEBUG_CPU_TYPE is set (the per-class registrations), else every
+// runnable one.
+inline std::vector<const KernelSet*> kernelSetsUnderTest()
+{
+    if (std::getenv("REGVIAFFT_DEBUG_CPU_TYPE") != nullptr)
+        return {variantKernels(activeVariant())};
+    return runnableKernelSets();
+}
 
 // A descriptor freed with its owner.
 struct Descriptor {
@@ -23,11 +46,14 @@ struct Descriptor {
     ~Descriptor() { DftFreeDescriptor(&h); }
 };
 
-// A generic-variant plan, destroyed with its owner.
+// A plan of the given kernels (the scalar ones by default), destroyed with its owner.
 struct PlanOwner {
     DftPlan1D* plan = nullptr;
     ~PlanOwner() { planDestroy(plan); }
-    int32_t create(int64_t n) { return planCreate(&plan, &genericVariant, n); }
+    int32_t create(int64_t n, const KernelSet* kernels = &scalarKernelSet)
+    {
+        return planCreate(&plan, kernels, n);
+    }
 };
 
 // The plan's transform of x, out of place or in place on a copy.
@@ -37,6 +63,77 @@ inline Signal runPlan(const DftPlan1D* plan, const Signal& x, bool forward, bool
     const Complex* src = inPlace ? y.data() : x.data();
     EXPECT_EQ((forward ? planForward : planBackward)(plan, src, y.data(), nullptr), kPlanOk);
     return y;
+}
+
+inline bool sameBits(const Signal& a, const Signal& b)
+{
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(a[0])) == 0;
+}
+
+// Lane t of a multi-lane run carries x times this factor, so its transform is
+// X times the factor: a lane read from or written to another lane's place
+// is off by order one.
+inline _DFT_Complex16 laneFactor(int32_t t)
+{
+    return {1.0 + 0.5 * t, -0.25 * t};
+}
+
+inline Signal timesFactor(const Signal& x, _DFT_Complex16 c)
+{
+    Signal y(x.size());
+    for (size_t i = 0; i < x.size(); ++i)
+        y[i] = {x[i].real * c.real - x[i].imag * c.imag, x[i].real * c.imag + x[i].imag * c.real};
+    return y;
+}
+
+// Where element i of lane t lies: interleaved lines with a gap after the
+// lanes (dist = lanes + 1), or rows with a gap after each row.
+struct LaneLayout {
+    int32_t lanes;
+    bool rows;
+    int64_t n;
+    ptrdiff_t dist() const { return rows ? n + 3 : lanes + 1; }
+    size_t at(int32_t t, int64_t i) const
+    {
+        return static_cast<size_t>(rows ? t * dist() + i : i * dist() + t);
+    }
+    size_t size() const { return at(lanes - 1, n - 1) + 1; }
+};
+
+// The plan run once on `lanes` lines of x times laneFactor(t) laid out as
+// `layout` says, out of place or in place; the lanes' results, and whether
+// every element outside the lines kept its sentinel.
+struct LaneRun {
+    std::vector<Signal> lanes;
+    bool gapsKept;
+};
+
+inline LaneRun runLanes(const DftPlan1D* plan, const Signal& x, bool forward, LaneLayout layout,
+                        bool inPlace)
+{
+    const _DFT_Complex16 sentinel = {-9.5, 9.25};
+    Signal src(layout.size(), sentinel);
+    for (int32_t t = 0; t < layout.lanes; ++t) {
+        const Signal lane = timesFactor(x, laneFactor(t));
+        for (int64_t i = 0; i < layout.n; ++i)
+            src[layout.at(t, i)] = lane[i];
+    }
+    Signal dst(inPlace ? 0 : layout.size(), sentinel);
+    Signal& out = inPlace ? src : dst;
+    const PlanLines lines{src.data(), layout.dist(), out.data(), layout.dist(), layout.lanes,
+                          layout.rows};
+    EXPECT_EQ(planCompute(plan, forward, lines, nullptr), kPlanOk);
+    LaneRun run{std::vector<Signal>(layout.lanes, Signal(layout.n)), true};
+    for (int32_t t = 0; t < layout.lanes; ++t) {
+        for (int64_t i = 0; i < layout.n; ++i) {
+            run.lanes[t][i] = out[layout.at(t, i)];
+            out[layout.at(t, i)] = sentinel;
+        }
+    }
+    run.gapsKept = true;
+    for (const _DFT_Complex16& v : out)
+        run.gapsKept = run.gapsKept && std::memcmp(&v, &sentinel, sizeof v) == 0;
+    return run;
 }
 
 // Memory hooks for the owner's lifetime: they fill each new block with
@@ -97,9 +194,5 @@ inline Signal testSignal(size_t count, double seed)
     return x;
 }
 
-inline bool sameBits(const Signal& a, const Signal& b)
-{
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(a[0])) == 0;
-}
 
 #endif

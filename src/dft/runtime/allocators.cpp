@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "../engine.h"
+#include "runtime.h"
 
 namespace {
 
@@ -44,7 +44,6 @@ constexpr size_t kHeaderBytes = 2 * kWordBytes;
 // The plan allocator keeps only the raw pointer, in the word before the block;
 // a pointer-size word plus 32 bytes of slack (40 on 64-bit) guarantees that
 // raw + extra - 1 rounded down to 32 leaves room for it.
-constexpr int64_t kPlanAlignment = 32;
 constexpr int64_t kPlanExtraBytes = static_cast<int64_t>(kWordBytes) + kPlanAlignment;
 
 void writeWord(char* at, uintptr_t value)

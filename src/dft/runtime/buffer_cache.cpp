@@ -3,7 +3,7 @@
 #include <atomic>
 #include <new>
 
-#include "../engine.h"
+#include "runtime.h"
 #include "platform.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Data and unified cache sizes, from the processor's cache-parameter leaf.
 #include <atomic>
 
-#include "../engine.h"
+#include "runtime.h"
 #include "platform.h"
 
 namespace {

@@ -4,8 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "../engine.h"
-#include "../variant/variant.h"
+#include "runtime.h"
 #include "platform.h"
 
 namespace {
@@ -93,7 +92,7 @@ int32_t parseForcedClass(const char* value)
     // strtol rather than atoi: a value beyond the int range stays defined
     // (and is ignored, like every value outside 0 to 6).
     long number = std::strtol(value, nullptr, 10);
-    if (number < 0 || number > 6)
+    if (number < 0 || number >= kProcessorClassCount)
         return kUndecided;
     if (number == 0 && std::strcmp(value, "0") != 0)
         return kUndecided;
@@ -113,6 +112,15 @@ int32_t classFromFeatures(uint32_t vendorB, uint32_t vendorC, uint32_t vendorD,
             return f.processorClass;
     }
     return kClassGeneric;
+}
+
+const char* processorClassName(int32_t processorClass)
+{
+    static const char* const kNames[kProcessorClassCount] = {"generic", "unused", "SSE2", "SSE3",
+                                                             "SSSE3",   "SSE4.2", "AVX"};
+    if (processorClass < 0 || processorClass >= kProcessorClassCount)
+        return "unknown";
+    return kNames[processorClass];
 }
 
 int32_t classifyProcessor()

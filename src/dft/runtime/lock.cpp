@@ -2,7 +2,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "../engine.h"
+#include "runtime.h"
 
 namespace {
 

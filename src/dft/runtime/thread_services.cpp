@@ -2,7 +2,7 @@
 // defaults: one thread, every parallel region run once on the calling thread.
 #include <atomic>
 
-#include "../engine.h"
+#include "runtime.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "../engine.h"
+#include "runtime.h"
 #include "platform.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // imaginary arrays, which this engine recognises but does not implement.
 #include <cstring>
 
-#include "engine.h"
+#include "descriptor.h"
 
 namespace {
 
@@ -37,9 +37,9 @@ int32_t trySplitStorage(const DftMethod*, DftDescriptor* d)
     return d->complexStorage == DFT_REAL_REAL ? DFT_UNIMPLEMENTED : kMethodDoesNotApply;
 }
 
-// These methods never build data, so releasing is only the ownership check
-// and the uncommit.
-int32_t releaseSplitStorage(const DftMethod* method, DftDescriptor* d)
+}  // namespace
+
+int32_t releaseMethodWithoutData(const DftMethod* method, DftDescriptor* d)
 {
     if (d->committedMethod != method)
         return DFT_INTERNAL_ERROR;
@@ -49,11 +49,12 @@ int32_t releaseSplitStorage(const DftMethod* method, DftDescriptor* d)
     return DFT_NO_ERROR;
 }
 
-}  // namespace
-
-const DftMethod splitStorage1DMethod = {"split storage 1-D", trySplitStorage, releaseSplitStorage};
-const DftMethod splitStorage2DMethod = {"split storage 2-D", trySplitStorage, releaseSplitStorage};
-const DftMethod splitStorageNDMethod = {"split storage N-D", trySplitStorage, releaseSplitStorage};
+const DftMethod splitStorage1DMethod = {"split storage 1-D", trySplitStorage,
+                                        releaseMethodWithoutData};
+const DftMethod splitStorage2DMethod = {"split storage 2-D", trySplitStorage,
+                                        releaseMethodWithoutData};
+const DftMethod splitStorageNDMethod = {"split storage N-D", trySplitStorage,
+                                        releaseMethodWithoutData};
 
 // Adjacent exchanges only, and only on a strictly greater stride, so entries
 // with equal strides keep their order.

@@ -1,16 +1,9 @@
-// Fixed-size transforms of lengths 1 to 16 and 32. Each length is composed at
-// compile time from butterflies of 2, 3, 4 and 5 points and direct odd-prime
-// sums: coprime factors by prime-factor mapping (no twiddles), the others by
-// Cooley-Tukey with constant twiddles. Every codelet loads its whole input
-// before writing, so src and dst may coincide.
-#include <cstddef>
-#include <cstdint>
-#include <type_traits>
-#include <utility>
-
-#include "butterflies.h"
-#include "complex_vec.h"
-#include "plan_1d.h"
+// Fixed-size transforms of lengths 1 to 16 and 32, over vectors of complex
+// numbers. Each length is composed at compile time from butterflies of 2, 3,
+// 4 and 5 points and direct odd-prime sums: coprime factors by prime-factor
+// mapping (no twiddles), the others by Cooley-Tukey with constant twiddles.
+// Every codelet loads its whole input before writing, so src and dst may
+// coincide.
 
 // Each codelet must compile to one straight-line body with its values in
 // registers; a butterfly left out of line spills them all to memory.
@@ -19,8 +12,6 @@
 #else
 #define REGVIAFFT_FLATTEN
 #endif
-
-namespace {
 
 // cos and sin of 2*pi*k/n, correctly rounded; half turns for odd n, an octant
 // for 32 (which also serves 8 and 16).
@@ -80,46 +71,49 @@ constexpr double unitSin(int k, int n) {
 
 // exp(-2*pi*i*k/n) forward, exp(+2*pi*i*k/n) backward.
 template <bool Forward>
-constexpr Complex unitRoot(int k, int n) {
+constexpr Complex unitRoot(int k, int n)
+{
     return {unitCos(k, n), Forward ? -unitSin(k, n) : unitSin(k, n)};
 }
 
 // Calls f(std::integral_constant<int, i>) for i = 0..N-1: every index is a
 // compile-time constant, so local arrays stay in registers.
 template <typename F, int... I>
-inline void unrollOver(F&& f, std::integer_sequence<int, I...>) {
+inline void unrollOver(F&& f, std::integer_sequence<int, I...>)
+{
     (f(std::integral_constant<int, I>{}), ...);
 }
 
 template <int N, typename F>
-inline void unroll(F&& f) {
+inline void unroll(F&& f)
+{
     unrollOver(f, std::make_integer_sequence<int, N>{});
 }
 
-template <int N, bool Forward>
-inline void smallDft(ComplexVec* v);
-
+template <int N, bool Forward, class V>
+inline void smallDft(V* v);
 
 // Direct sum of an odd prime length from the symmetric and antisymmetric
 // halves of the input, as in dft3 and dft5.
-template <int P, bool Forward>
-inline void dftOddPrime(ComplexVec* v) {
+template <int P, bool Forward, class V>
+inline void dftOddPrime(V* v)
+{
     constexpr int h = (P - 1) / 2;
-    ComplexVec sum[h + 1];
-    ComplexVec diff[h + 1];
-    ComplexVec total = v[0];
+    V sum[h + 1];
+    V diff[h + 1];
+    V total = v[0];
     unroll<h>([&](auto i) {
         constexpr int j = decltype(i)::value + 1;
         sum[j] = v[j] + v[P - j];
         diff[j] = v[j] - v[P - j];
         total = total + sum[j];
     });
-    ComplexVec out[P];
+    V out[P];
     out[0] = total;
     unroll<h>([&](auto ik) {
         constexpr int k = decltype(ik)::value + 1;
-        ComplexVec even = v[0];
-        ComplexVec odd = makeComplexVec(0.0, 0.0);
+        V even = v[0];
+        V odd = zeroVec<V>();
         unroll<h>([&](auto ij) {
             constexpr int j = decltype(ij)::value + 1;
             constexpr Complex w = unitRoot<Forward>(j * k, P);
@@ -132,27 +126,30 @@ inline void dftOddPrime(ComplexVec* v) {
     unroll<P>([&](auto k) { v[k] = out[k]; });
 }
 
-constexpr int inverseModulo(int a, int m) {
+constexpr int inverseModulo(int a, int m)
+{
     for (int x = 1; x < m; ++x) {
-        if ((a * x) % m == 1) return x;
+        if ((a * x) % m == 1)
+            return x;
     }
     return 1;
 }
 
 // Prime-factor mapping for coprime n1, n2: input n1*N2 + n2*N1, output by the
 // Chinese remainder theorem.
-template <int N1, int N2, bool Forward>
-inline void primeFactor(ComplexVec* v) {
+template <int N1, int N2, bool Forward, class V>
+inline void primeFactor(V* v)
+{
     constexpr int n = N1 * N2;
     constexpr int out1 = N2 * inverseModulo(N2 % N1, N1);
     constexpr int out2 = N1 * inverseModulo(N1 % N2, N2);
-    ComplexVec rows[N1][N2];
+    V rows[N1][N2];
     unroll<N1>([&](auto i1) {
         unroll<N2>([&](auto i2) { rows[i1][i2] = v[(i1 * N2 + i2 * N1) % n]; });
         smallDft<N2, Forward>(rows[i1]);
     });
     unroll<N2>([&](auto k2) {
-        ComplexVec column[N1];
+        V column[N1];
         unroll<N1>([&](auto i1) { column[i1] = rows[i1][k2]; });
         smallDft<N1, Forward>(column);
         unroll<N1>([&](auto k1) { v[(k1 * out1 + k2 * out2) % n] = column[k1]; });
@@ -160,9 +157,10 @@ inline void primeFactor(ComplexVec* v) {
 }
 
 // Input i1 + N1*i2, output k2 + N2*k1, twiddle w^(i1*k2) between the passes.
-template <int N1, int N2, bool Forward>
-inline void cooleyTukey(ComplexVec* v) {
-    ComplexVec rows[N1][N2];
+template <int N1, int N2, bool Forward, class V>
+inline void cooleyTukey(V* v)
+{
+    V rows[N1][N2];
     unroll<N1>([&](auto i1) {
         unroll<N2>([&](auto i2) { rows[i1][i2] = v[i1 + N1 * i2]; });
         smallDft<N2, Forward>(rows[i1]);
@@ -173,36 +171,31 @@ inline void cooleyTukey(ComplexVec* v) {
             } else if constexpr (4 * t % (N1 * N2) == 0) {
                 // Whole quarter turns are exact: a swap and sign flips.
                 constexpr int quarters = 4 * t / (N1 * N2) % 4;
-                const ComplexVec a = rows[i1][k2];
+                const V a = rows[i1][k2];
                 rows[i1][k2] = quarters == 1   ? quarterTurn<Forward>(a)
                                : quarters == 2 ? negateImag(negateReal(a))
                                                : quarterTurn<!Forward>(a);
             } else {
                 constexpr Complex w = unitRoot<Forward>(t, N1 * N2);
-                rows[i1][k2] = multiply(rows[i1][k2], toVec(w));
+                rows[i1][k2] = multiplyBy(rows[i1][k2], w.real, w.imag);
             }
         });
     });
     unroll<N2>([&](auto k2) {
-        ComplexVec column[N1];
+        V column[N1];
         unroll<N1>([&](auto i1) { column[i1] = rows[i1][k2]; });
         smallDft<N1, Forward>(column);
         unroll<N1>([&](auto k1) { v[k2 + N2 * k1] = column[k1]; });
     });
 }
 
-template <int N, bool Forward>
-inline void smallDft(ComplexVec* v) {
-    if constexpr (N == 2) {
-        const ComplexVec t = v[1];
-        v[1] = v[0] - t;
-        v[0] = v[0] + t;
-    } else if constexpr (N == 3) {
-        dft3<Forward>(v);
-    } else if constexpr (N == 4) {
-        dft4<Forward>(v);
-    } else if constexpr (N == 5) {
-        dft5<Forward>(v);
+template <int N, bool Forward, class V>
+inline void smallDft(V* v)
+{
+    if constexpr (N == 1) {
+        return;
+    } else if constexpr (N >= 2 && N <= 5) {
+        butterfly<Forward, N>(v);
     } else if constexpr (N == 7 || N == 11 || N == 13) {
         dftOddPrime<N, Forward>(v);
     } else if constexpr (N == 6 || N == 10 || N == 14) {
@@ -223,86 +216,43 @@ inline void smallDft(ComplexVec* v) {
     }
 }
 
-template <int N, bool Forward>
-REGVIAFFT_FLATTEN void stridedCodelet(const Complex* src, ptrdiff_t srcStride, Complex* dst,
-                                      ptrdiff_t dstStride) {
-    ComplexVec v[N];
-    unroll<N>([&](auto i) { v[i] = loadComplex(src + i * srcStride); });
-    if constexpr (N > 1) smallDft<N, Forward>(v);
-    unroll<N>([&](auto i) { storeComplex(dst + i * dstStride, v[i]); });
+// Interleaved elements src[i*srcDist] to dst[i*dstDist].
+template <class V, int N, bool Forward>
+REGVIAFFT_FLATTEN void codelet(const Complex* src, ptrdiff_t srcDist, Complex* dst,
+                               ptrdiff_t dstDist)
+{
+    V v[N];
+    unroll<N>([&](auto i) { v[i] = loadVec<V>(src + i * srcDist); });
+    smallDft<N, Forward>(v);
+    unroll<N>([&](auto i) { storeVec(dst + i * dstDist, v[i]); });
 }
 
-template <int N, bool Forward>
-REGVIAFFT_FLATTEN void codelet(const Complex* src, Complex* dst) {
-    ComplexVec v[N];
-    unroll<N>([&](auto i) { v[i] = loadComplex(src + i); });
-    if constexpr (N > 1) smallDft<N, Forward>(v);
-    unroll<N>([&](auto i) { storeComplex(dst + i, v[i]); });
+// One row per slot, transposed in registers on the way in and out.
+template <class V, int N, bool Forward>
+REGVIAFFT_FLATTEN void rowCodelet(const Complex* src, ptrdiff_t srcRowStride, Complex* dst,
+                                  ptrdiff_t dstRowStride)
+{
+    V v[N];
+    loadRows<N>(src, srcRowStride, v);
+    smallDft<N, Forward>(v);
+    storeRows<N>(dst, dstRowStride, v);
 }
 
-template <bool Forward>
-constexpr CodeletRoutine kCodelets[17] = {
-    nullptr,
-    codelet<1, Forward>,  codelet<2, Forward>,  codelet<3, Forward>,  codelet<4, Forward>,
-    codelet<5, Forward>,  codelet<6, Forward>,  codelet<7, Forward>,  codelet<8, Forward>,
-    codelet<9, Forward>,  codelet<10, Forward>, codelet<11, Forward>, codelet<12, Forward>,
-    codelet<13, Forward>, codelet<14, Forward>, codelet<15, Forward>, codelet<16, Forward>,
-};
-
-template <bool Forward>
-constexpr StridedCodeletRoutine kStridedCodelets[17] = {
-    nullptr,
-    stridedCodelet<1, Forward>,  stridedCodelet<2, Forward>,  stridedCodelet<3, Forward>,
-    stridedCodelet<4, Forward>,  stridedCodelet<5, Forward>,  stridedCodelet<6, Forward>,
-    stridedCodelet<7, Forward>,  stridedCodelet<8, Forward>,  stridedCodelet<9, Forward>,
-    stridedCodelet<10, Forward>, stridedCodelet<11, Forward>, stridedCodelet<12, Forward>,
-    stridedCodelet<13, Forward>, stridedCodelet<14, Forward>, stridedCodelet<15, Forward>,
-    stridedCodelet<16, Forward>,
-};
-
-int32_t createCodelet(DftPlan1D* plan) {
-    if (codeletRoutine(plan->length, true) == nullptr) {
-        return kPlanBadLength;
-    }
-    plan->kindData = nullptr;
-    plan->workBytes = 0;
-    return kPlanOk;
+// Codelet tables by length, for one vector type and direction.
+template <class V, bool Forward, int... N>
+constexpr void fillCodelets(CodeletKernel* table, RowCodeletKernel* rows,
+                            std::integer_sequence<int, N...>)
+{
+    ((table[N + 1] = codelet<V, N + 1, Forward>, rows[N + 1] = rowCodelet<V, N + 1, Forward>),
+     ...);
+    table[32] = codelet<V, 32, Forward>;
+    rows[32] = rowCodelet<V, 32, Forward>;
 }
 
-template <bool Forward>
-int32_t computeCodelet(const DftPlan1D* plan, const Complex* src, Complex* dst, void*) {
-    codeletRoutine(plan->length, Forward)(src, dst);
-    return kPlanOk;
+template <class V, bool Forward>
+constexpr void fillCodeletTables(LaneKernels* k)
+{
+    const int d = directionIndex(Forward);
+    fillCodelets<V, Forward>(k->codelet[d], k->rowCodelet[d],
+                             std::make_integer_sequence<int, kLargestCodelet>{});
 }
-
-void releaseCodelet(DftPlan1D* plan) { plan->kindData = nullptr; }
-
-}  // namespace
-
-CodeletRoutine codeletRoutine(int64_t length, bool forward) {
-    if (length == 32) {
-        return forward ? codelet<32, true> : codelet<32, false>;
-    }
-    if (length < 1 || length > 16) {
-        return nullptr;
-    }
-    return forward ? kCodelets<true>[length] : kCodelets<false>[length];
-}
-
-StridedCodeletRoutine stridedCodeletRoutine(int64_t length, bool forward) {
-    if (length == 32) {
-        return forward ? stridedCodelet<32, true> : stridedCodelet<32, false>;
-    }
-    if (length < 1 || length > 16) {
-        return nullptr;
-    }
-    return forward ? kStridedCodelets<true>[length] : kStridedCodelets<false>[length];
-}
-
-const PlanKindOps codeletPlanOps = {
-    "codelet",
-    createCodelet,
-    computeCodelet<true>,
-    computeCodelet<false>,
-    releaseCodelet,
-};

@@ -1,17 +1,19 @@
-// Internal declarations of the transform engine, grouped by defining file.
-#ifndef REGVIAFFT_DFT_ENGINE_H
-#define REGVIAFFT_DFT_ENGINE_H
+// The descriptor layer of the transform engine: the descriptor record, its
+// commit methods, compute drivers and processor variants, grouped by
+// defining file. It sits on the plans, which sit on the kernels and the
+// runtime services.
+#ifndef REGVIAFFT_DFT_DESCRIPTOR_H
+#define REGVIAFFT_DFT_DESCRIPTOR_H
 
 #include <cstddef>
 #include <cstdint>
 
 #include "dft.h"
+#include "plans/plan_1d.h"
+#include "runtime/runtime.h"
 
-struct DftPlan1D;
 struct DftDescriptor;
-struct VariantOps;
-
-using Complex = _DFT_Complex16;
+struct ProcessorVariant;
 
 constexpr uint32_t kDescriptorMagic = 0x544644;  // "DFT\0" in memory order
 constexpr int32_t kMethodDoesNotApply = 100;     // tryCommit: try the next method
@@ -37,9 +39,9 @@ struct DftDimensionList {
 
 // Compute routine: descriptor plus up to four data pointers.
 using DftComputeRoutine = int32_t (*)(DftDescriptor*, void*, void*, void*, void*);
-// One 1-D pass of a member: contiguous source to destination (may coincide).
-using DftPassRoutine = int32_t (*)(const Complex* src, Complex* dst, DftDescriptor* member,
-                                   void* workspace);
+// One 1-D pass of a member over the lines (source and destination may
+// coincide), scaled by the member's pass scale.
+using DftPassRoutine = int32_t (*)(const PlanLines& lines, DftDescriptor* member, void* workspace);
 // Two-dimensional driver.
 using DftDriver2D = int32_t (*)(const Complex* in, Complex* out, const int32_t inStride[2],
                                 const int32_t outStride[2], DftPassRoutine pass0,
@@ -71,18 +73,6 @@ struct DftMethodTable {
     int32_t (*setInputDistance)(DftDescriptor*, int32_t);
     int32_t (*setOutputDistance)(DftDescriptor*, int32_t);
     int32_t (*setNumberOfTransforms)(DftDescriptor*, int32_t);
-};
-
-// Shared by all descriptors; empty slots are filled with the sequential
-// defaults on first create.
-struct DftThreadServices {
-    int32_t (*threadLimitingActive)();
-    int32_t (*maxThreadsForTransform)();
-    int32_t (*threadsPerCore)();
-    int32_t (*threadsAvailable)();
-    int64_t (*lastLevelCacheSize)();
-    int32_t (*parallelRegion)(int32_t threads, int32_t (*worker)(int32_t, int32_t, void*),
-                              void* context);
 };
 
 struct DftDescriptor {
@@ -150,7 +140,7 @@ struct DftDescriptor {
     size_t planWorkSize;                // bytes the plan's compute needs
 
     DftDriver2D driver2D;               // chosen at commit for rank 2
-    const VariantOps* variant;          // processor variant that built this descriptor
+    const ProcessorVariant* variant;    // processor variant that built this descriptor
     void* workspace;                    // commit-time workspace shared by the passes
     size_t workspaceSize;
     void* perThreadSlots;               // 2*userThreads+1 slots with several user threads
@@ -158,16 +148,20 @@ struct DftDescriptor {
     int32_t threads;
 };
 
-// descriptor.cpp
+// ---- descriptor.cpp -------------------------------------------------------------
+
 [[nodiscard]] bool isDescriptor(const DftDescriptor* d);
-[[nodiscard]] int32_t constructDescriptor(DftDescriptor** out, const VariantOps* variant,
+// The constructor every variant shares: the record with its defaults, and
+// the variant's candidate methods for this precision and domain.
+[[nodiscard]] int32_t constructDescriptor(DftDescriptor** out, const ProcessorVariant* variant,
                                           int32_t precision, int32_t domain, int32_t dimension,
                                           const int32_t* internalLengths);
 void makeUncommitted(DftDescriptor* d);
 // releasePlan frees `workspace` and `perThreadSlots` with plainRelease, each
 // member's plan with planDestroy, and destroys the members after the head.
 
-// commit.cpp
+// ---- commit.cpp -------------------------------------------------------------------
+
 [[nodiscard]] int32_t commitDescriptor(DftDescriptor* d);
 // Commit of a member whose working lists are already set: pass fields and methods.
 [[nodiscard]] int32_t commitWorkingDescriptor(DftDescriptor* d);
@@ -175,19 +169,43 @@ void makeUncommitted(DftDescriptor* d);
 void sortByInputStride(DftDimensionList* list);  // stable: equal strides keep their order
 void removeUnitLengths(DftDimensionList* list);  // keeps at least one entry
 void mergeContiguousBatch(DftDimensionList* list);
+// The release of a method that builds no data: the ownership check and the uncommit.
+int32_t releaseMethodWithoutData(const DftMethod* method, DftDescriptor* d);
 // Candidates for separate real and imaginary arrays: not applicable unless
 // complexStorage is DFT_REAL_REAL, then DFT_UNIMPLEMENTED.
 extern const DftMethod splitStorage1DMethod;
 extern const DftMethod splitStorage2DMethod;
 extern const DftMethod splitStorageNDMethod;
 
-// general_method.cpp
-extern const DftMethod generalMethod;
-// True when no one-dimensional plan of this length may be built: above 2^26
-// for a power of two, above 2^24 otherwise (lengths compared unsigned).
-[[nodiscard]] bool exceedsPlanLengthLimit(uint32_t length);
+// ---- general_commit.cpp -----------------------------------------------------------
 
-// driver_2d.cpp
+extern const DftMethod generalMethod;
+// Transforms in the working batch list.
+int64_t transformsInBatch(const DftDescriptor* d);
+
+// ---- general_compute.cpp ----------------------------------------------------------
+
+// The pass routine of a member: its plan, then its pass scale unless that is 1.
+DftPassRoutine passRoutine(bool forward, bool scaled);
+// The compute routine the head's path flags call for.
+DftComputeRoutine generalComputeRoutine(bool forward, uint32_t flags);
+// The base pointers of a compute call with the descriptor's offsets; false
+// when a data pointer is missing. In place the output is the input.
+struct DataBases {
+    const Complex* in;
+    Complex* out;
+};
+[[nodiscard]] bool resolveBases(const DftDescriptor* head, void* first, void* second,
+                                DataBases* bases);
+
+// ---- cube_method.cpp --------------------------------------------------------------
+
+// Three-dimensional cubes of one length below 11, contiguous, one transform,
+// unit scales: three codelet passes. Not applicable to anything else.
+extern const DftMethod cubeMethod;
+
+// ---- driver_2d.cpp ----------------------------------------------------------------
+
 int32_t driver2DOutOfPlace(const Complex* in, Complex* out, const int32_t inStride[2],
                            const int32_t outStride[2], DftPassRoutine pass0, DftPassRoutine pass1,
                            DftDescriptor* head, void* workspace);
@@ -195,93 +213,29 @@ int32_t driver2DInPlace(const Complex* in, Complex* out, const int32_t inStride[
                         const int32_t outStride[2], DftPassRoutine pass0, DftPassRoutine pass1,
                         DftDescriptor* head, void* workspace);
 
-// runtime/allocators.cpp
-[[nodiscard]] void* plainAllocate(size_t size, size_t alignment);
-[[nodiscard]] void* plainAllocateZeroed(size_t count, size_t size, size_t alignment);
-void plainRelease(void* p);
-// Alignment rule of both allocators: below 4 none (0), a power of two kept, else 64.
-[[nodiscard]] size_t effectiveAlignment(size_t alignment);
-[[nodiscard]] void* planAllocate(int64_t size);  // 32-byte aligned
-void planRelease(void* p);
-// Process-wide memory hooks; the defaults are malloc, calloc, realloc and free.
-struct MemoryHooks {
-    void* (*allocate)(size_t size);
-    void* (*allocateZeroed)(size_t count, size_t size);
-    void* (*reallocate)(void* p, size_t size);
-    void (*release)(void* p);
+// ---- variants.cpp -------------------------------------------------------------------
+
+// What a processor class gets: its candidate methods, the alignment of its
+// workspaces and buffers, and its kernels.
+struct ProcessorVariant {
+    const char* name;
+    int32_t processorClass;
+    size_t workspaceAlignment;                     // commit-time workspace and driver buffers
+    const DftMethod* const* doubleComplexMethods;  // null-terminated
+    // Kernel families in order of preference: the first the processor can
+    // execute serves, so that a forced class never runs an instruction the
+    // processor lacks.
+    const KernelFamily* kernelPreference;
+    int32_t kernelPreferenceCount;
 };
-const MemoryHooks& memoryHooks();
-// Replaces the hooks (null restores the defaults); not while another thread allocates.
-void setMemoryHooks(const MemoryHooks* hooks);
-// Plain allocator counters: bytes obtained and blocks not yet released.
-int64_t plainAllocatedBytes();
-int64_t plainLiveBlocks();
-
-// runtime/buffer_cache.cpp
-[[nodiscard]] void* bufferAllocate(size_t size, size_t alignment);
-void bufferRelease(void* p);
-// Inspection of the cache, for tests and tools.
-struct BufferCacheRecordInfo {
-    uint32_t threadId;
-    bool dead;            // its thread has ended
-    int32_t blocks;       // entries holding a block
-    int32_t blocksInUse;
-};
-bool bufferCacheEnabled();  // decides the switch on first call
-int32_t bufferCacheRecordCount();
-bool bufferCacheRecordInfo(int32_t index, BufferCacheRecordInfo* info);  // index from 1
-int32_t bufferCacheFindRecord(uint32_t threadId);  // live record a slotless thread would take, or 0
-
-// runtime/thread_services.cpp
-DftThreadServices* sharedThreadServices();
-void fillSequentialThreadServices(DftThreadServices* services);
-void fillCacheSizeService(DftThreadServices* services);
-
-// runtime/thread_settings.cpp
-int32_t threadsPerCore();    // from the processor topology
-int32_t threadsAvailable();  // from the topology and the threading variables
-// Thread requests from the environment; the sequential engine never acts on them.
-enum ThreadDomain : int32_t {
-    kDomainAll, kDomainBlas, kDomainFft, kDomainVmath, kDomainSparse, kDomainCount
-};
-struct ThreadSettings {
-    int32_t domainThreads[kDomainCount];  // 0 when not set
-    bool dynamic;                         // on unless turned off
-    int32_t processesPerNode;             // 0 when not set
-    int32_t threadLevel;                  // 0 to 3, -1 when the variable is absent
-};
-// Values of the threading variables, null when unset.
-struct ThreadVariables {
-    const char* numThreads;        // REGVIAFFT_NUM_THREADS
-    const char* ompNumThreads;     // OMP_NUM_THREADS
-    const char* domainNumThreads;  // REGVIAFFT_DOMAIN_NUM_THREADS
-    const char* dynamic;           // REGVIAFFT_DYNAMIC
-    const char* processesPerNode;  // REGVIAFFT_PROCESSES_PER_NODE
-    const char* threadLevel;       // REGVIAFFT_THREAD_LEVEL
-};
-[[nodiscard]] ThreadSettings parseThreadSettings(const ThreadVariables& variables);
-const ThreadSettings& threadSettings();  // read from the environment once
-
-// runtime/cache_size.cpp
-int64_t lastLevelCacheSize(int32_t level);  // level 0: last found; -1 for an unknown level
-int32_t cacheLevelCount();                  // data and unified levels found
-constexpr int64_t kCacheEnumerationEnd = -1;
-constexpr int64_t kCacheLevelSkipped = 0;   // instruction cache
-// Bytes of the level one cache-parameter sub-leaf describes (registers A, B, C),
-// or one of the two markers above.
-int64_t cacheLevelSize(uint32_t a, uint32_t b, uint32_t c);
-
-// runtime/lock.cpp
-void engineLock();
-void engineUnlock();
-
-// runtime/cpu_class.cpp
-int32_t classifyProcessor();  // effective class: forced or detected
-int32_t detectedProcessorClass();  // what the processor supports, whatever is forced
-// Class forced by a value of REGVIAFFT_DEBUG_CPU_TYPE, or -1 if the value is ignored.
-int32_t parseForcedClass(const char* value);
-// Class from leaf-0 vendor registers, leaf-1 feature registers and XCR0.
-int32_t classFromFeatures(uint32_t vendorB, uint32_t vendorC, uint32_t vendorD,
-                          uint32_t featuresC, uint32_t featuresD, uint64_t xcr0);
+const ProcessorVariant* variantForClass(int32_t processorClass);
+const ProcessorVariant* activeVariant();  // decided once per process
+const char* activeVariantName();
+// The kernels that serve a variant on this processor, decided once per variant.
+const KernelSet* variantKernels(const ProcessorVariant* variant);
+// The candidate methods for a precision and domain: only double complex data
+// have any, so the others commit as DFT_UNIMPLEMENTED.
+const DftMethod* const* variantMethods(const ProcessorVariant* variant, int32_t precision,
+                                       int32_t domain);
 
 #endif

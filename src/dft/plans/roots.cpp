@@ -66,3 +66,9 @@ void fillQuarterWaveSines(double* table, int64_t n) {
                                 : std::cos(static_cast<double>(quarter - k) * scale);
     }
 }
+
+void splitRoot(Complex w, Complex* split)
+{
+    split[0] = {w.real, w.real};
+    split[1] = {-w.imag, w.imag};
+}

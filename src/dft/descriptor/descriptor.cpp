@@ -3,9 +3,7 @@
 #include <cstdarg>
 #include <cstring>
 
-#include "engine.h"
-#include "plan_1d.h"
-#include "variant/variant.h"
+#include "descriptor.h"
 
 namespace {
 
@@ -377,21 +375,14 @@ int32_t reverseLengths(const int32_t* callerLengths, int32_t dimension, int32_t*
     return DFT_NO_ERROR;
 }
 
-// Constructor slots of a variant, by precision (double first) and domain.
-constexpr DftConstructor VariantOps::*kConstructors[2][2] = {
-    {&VariantOps::doubleComplex, &VariantOps::doubleReal},
-    {&VariantOps::singleComplex, &VariantOps::singleReal},
-};
-
 int32_t finishCreate(DFT_DESCRIPTOR_HANDLE* handle, int32_t precision, int32_t domain,
                      int32_t dimension, const int32_t* internalLengths)
 {
     if ((precision != DFT_DOUBLE && precision != DFT_SINGLE) ||
         (domain != DFT_COMPLEX && domain != DFT_REAL))
         return DFT_INVALID_CONFIGURATION;
-    const DftConstructor construct = activeVariant()->*kConstructors[precision == DFT_SINGLE]
-                                                                    [domain == DFT_REAL];
-    const int32_t status = construct(handle, dimension, internalLengths);
+    const int32_t status =
+        constructDescriptor(handle, activeVariant(), precision, domain, dimension, internalLengths);
     if (status == DFT_NO_ERROR)
         fillSequentialThreadServices(sharedThreadServices());
     return status;
@@ -441,8 +432,9 @@ void makeUncommitted(DftDescriptor* d)
 
 // Only a length of exactly 0 is refused here: compared as unsigned numbers,
 // negative lengths are large, not small.
-int32_t constructDescriptor(DftDescriptor** out, const VariantOps* variant, int32_t precision,
-                            int32_t domain, int32_t dimension, const int32_t* internalLengths)
+int32_t constructDescriptor(DftDescriptor** out, const ProcessorVariant* variant,
+                            int32_t precision, int32_t domain, int32_t dimension,
+                            const int32_t* internalLengths)
 {
     for (int32_t k = 0; k < dimension; ++k) {
         if (internalLengths[k] == 0)
@@ -463,6 +455,7 @@ int32_t constructDescriptor(DftDescriptor** out, const VariantOps* variant, int3
         return DFT_MEMORY_ERROR;
     }
     storeDefaults(d, precision, domain, dimension, internalLengths);
+    d->methodList = variantMethods(variant, precision, domain);
     fillCacheSizeService(d->threadServices);
     *out = d;
     return DFT_NO_ERROR;
