@@ -2,7 +2,13 @@
 // as the yardstick. Run pauses 1 ms twice on every analysed frame; the table
 // also shows the time without them, taking out two such pauses as measured in
 // the same run (a 1 ms pause lasts a little longer than 1 ms).
+//
+// A second table splits out Run's per-pixel work at 1920x1080: the grey
+// conversion, the reduction and the shifted copy of the output frame, against
+// three plain copies of the frame.
 #include <benchmark/benchmark.h>
+#include <opencv2/core/core_c.h>
+#include <opencv2/imgproc/imgproc_c.h>
 
 #include <chrono>
 #include <cstdio>
@@ -13,6 +19,7 @@
 #include <vector>
 
 #include "RegViaFFT.h"
+#include "kernels.h"
 #include "synthetic_frames.h"
 
 namespace {
@@ -93,6 +100,91 @@ void twoPauses(benchmark::State& state)
     results()["pauses"] = elapsed.count() / static_cast<double>(state.iterations());
 }
 
+// ---- Run's per-pixel stages at one size ----------------------------------
+
+constexpr FrameSize kStageSize = {1920, 1080};
+constexpr int kFrameBytesPerPixel = 4;
+
+// An 8-bit one-channel image made the way the registration object makes its own.
+class Image8 {
+public:
+    Image8(int width, int height) : image_(cvCreateImage(cvSize(width, height), IPL_DEPTH_8U, 1)) {}
+    ~Image8() { cvReleaseImage(&image_); }
+    Image8(const Image8&) = delete;
+    Image8& operator=(const Image8&) = delete;
+    IplImage* get() const { return image_; }
+    uint8_t* data() const { return reinterpret_cast<uint8_t*>(image_->imageData); }
+
+private:
+    IplImage* image_;
+};
+
+void recordPerIteration(const char* what, int divisor, benchmark::State& state,
+                        std::chrono::steady_clock::time_point start)
+{
+    const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
+    results()[key(what, kStageSize.width, kStageSize.height, divisor)] =
+        elapsed.count() / static_cast<double>(state.iterations());
+}
+
+void grayStage(benchmark::State& state)
+{
+    const int w = kStageSize.width, h = kStageSize.height;
+    const std::vector<uint8_t> pixels = texturedPixels(w, h, 0);
+    Image8 gray(w, h);
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        regviafft::grayFromPixels(pixels.data(), std::ptrdiff_t{w} * kFrameBytesPerPixel,
+                                  kFrameBytesPerPixel, w, h, gray.data(), gray.get()->widthStep);
+        benchmark::ClobberMemory();
+    }
+    recordPerIteration("grey", 0, state, start);
+}
+
+void reductionStage(benchmark::State& state)
+{
+    const int w = kStageSize.width, h = kStageSize.height;
+    const int divisor = static_cast<int>(state.range(0));
+    const std::vector<uint8_t> pixels = texturedPixels(w, h, 0);
+    Image8 gray(w, h);
+    Image8 reduced(w / divisor, h / divisor);  // the size Create derives for these divisors
+    regviafft::grayFromPixels(pixels.data(), std::ptrdiff_t{w} * kFrameBytesPerPixel,
+                              kFrameBytesPerPixel, w, h, gray.data(), gray.get()->widthStep);
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        cvResize(gray.get(), reduced.get(), CV_INTER_LINEAR);  // the call Run makes
+        benchmark::ClobberMemory();
+    }
+    recordPerIteration("reduce", divisor, state, start);
+}
+
+void shiftStage(benchmark::State& state)
+{
+    const int w = kStageSize.width, h = kStageSize.height;
+    const std::vector<uint8_t> in = texturedPixels(w, h, 0);
+    std::vector<uint8_t> out(in.size());
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        regviafft::writeShiftedFrame(in.data(), out.data(), w, h, 3, -2);
+        benchmark::ClobberMemory();
+    }
+    recordPerIteration("shift", 0, state, start);
+}
+
+void threeCopies(benchmark::State& state)
+{
+    const std::vector<uint8_t> in = texturedPixels(kStageSize.width, kStageSize.height, 0);
+    std::vector<uint8_t> out(in.size());
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        for (int k = 0; k < 3; ++k) {
+            std::memcpy(out.data(), in.data(), in.size());
+            benchmark::ClobberMemory();
+        }
+    }
+    recordPerIteration("three copies", 0, state, start);
+}
+
 BENCHMARK(twoPauses)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(runPerFrame)
     ->ArgsProduct({{0, 1, 2}, {2, 4}})
@@ -100,6 +192,10 @@ BENCHMARK(runPerFrame)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(copyPerFrame)->DenseRange(0, 2)->ArgName("size")->Unit(benchmark::kMicrosecond);
+BENCHMARK(grayStage)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(reductionStage)->Arg(2)->Arg(4)->ArgName("divisor")->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(shiftStage)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(threeCopies)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void printTable()
 {
@@ -118,6 +214,24 @@ void printTable()
     }
 }
 
+void printStageTable()
+{
+    const int w = kStageSize.width, h = kStageSize.height;
+    const double grey = results()[key("grey", w, h, 0)];
+    const double shift = results()[key("shift", w, h, 0)];
+    const double copies = results()[key("three copies", w, h, 0)];
+    std::printf("\nper-pixel stages of Run at %dx%d, ms per frame (shift: ox 3, oy -2, out of place)\n",
+                w, h);
+    std::printf("%8s %8s %8s %8s %8s %10s %14s\n", "divisor", "grey", "reduce", "shift", "sum",
+                "3 memcpy", "sum / 3 memcpy");
+    for (int divisor : {2, 4}) {
+        const double reduce = results()[key("reduce", w, h, divisor)];
+        const double sum = grey + reduce + shift;
+        std::printf("%8d %8.3f %8.3f %8.3f %8.3f %10.3f %14.2f\n", divisor, grey, reduce, shift,
+                    sum, copies, copies > 0 ? sum / copies : 0.0);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -128,5 +242,6 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     printTable();
+    printStageTable();
     return 0;
 }
