@@ -148,6 +148,7 @@ struct RecordingHooks {
     {
         countdown = failAt;
         live = 0;
+        requested = 0;
         raw = nullptr;
         const MemoryHooks hooks{allocate, std::calloc, std::realloc, release};
         setMemoryHooks(&hooks);

@@ -20,13 +20,21 @@ Index columnGroupWidth(Index n0, Index n1)
     return (n0 > 16384 || n1 > 32) ? 8 : 4;
 }
 
-// Elements of the per-call temporary buffer: a gathered group and the
-// group's results, or one row.
-Index bufferElements(Index n0, Index n1, int32_t outStride0)
+// What a call needs the temporary buffer for: rows transformed one by one
+// in it, and groups of columns gathered into it.
+struct BufferUse {
+    bool rows;
+    bool columns;
+};
+
+// Elements of the per-call temporary buffer: one row, or a gathered group and
+// the group's results; none when neither pass needs it (rows side by side and
+// codelet columns, which are transformed where they lie).
+Index bufferElements(Index n0, Index n1, BufferUse use)
 {
-    if (outStride0 == 1)
-        return std::max(2 * columnGroupWidth(n0, n1) * n1, n0);
-    return n0;
+    const Index rows = use.rows ? n0 : 0;
+    const Index columns = use.columns ? 2 * columnGroupWidth(n0, n1) * n1 : 0;
+    return std::max(rows, columns);
 }
 
 // True when the whole array fits in the last-level cache (unknown size: 0).
@@ -56,27 +64,19 @@ int32_t rowsSideBySide(const Complex* in, Complex* out, Strides inStride, Stride
     return pass0(rows, head, workspace);
 }
 
-// One row at a time: at its own element strides, or through the buffer.
+// One row at a time through the buffer: gathered, transformed there,
+// scattered to its place.
 int32_t rowsOneByOne(const Complex* in, Complex* out, Strides inStride, Strides outStride,
-                     bool throughBuffer, DftPassRoutine pass0, DftDescriptor* head,
-                     void* workspace, Complex* buffer)
+                     DftPassRoutine pass0, DftDescriptor* head, void* workspace, Complex* buffer)
 {
     const Index n0 = head->passLength;
     const Index n1 = head->next != nullptr ? head->next->passLength : 1;
     for (Index r = 0; r < n1; ++r) {
-        const Complex* src = in + r * inStride.line;
-        Complex* dst = out + r * outStride.line;
-        if (throughBuffer)
-            copyLines(src, inStride.element, buffer, 1, n0, 1);
-        const PlanLines lines = throughBuffer
-                                    ? PlanLines{buffer, 1, buffer, 1, 1, false}
-                                    : PlanLines{src, inStride.element, dst, outStride.element, 1,
-                                                false};
-        const int32_t status = pass0(lines, head, workspace);
+        copyLines(in + r * inStride.line, inStride.element, buffer, 1, n0, 1);
+        const int32_t status = pass0(PlanLines{buffer, 1, buffer, 1, 1, false}, head, workspace);
         if (status != 0)
             return status;
-        if (throughBuffer)
-            copyLines(buffer, 1, dst, outStride.element, n0, 1);
+        copyLines(buffer, 1, out + r * outStride.line, outStride.element, n0, 1);
     }
     return 0;
 }
@@ -148,20 +148,23 @@ int32_t rowColumnDriver(const Complex* in, Complex* out, const int32_t inStride[
     const Index n1 = head->next != nullptr ? head->next->passLength : 1;
     const Strides inRows{inStride[0], inStride[1]};
     const Strides outRows{outStride[0], outStride[1]};
-    const Index elements = bufferElements(n0, n1, outStride[0]);
-    auto* buffer = static_cast<Complex*>(bufferAllocate(
-        static_cast<size_t>(elements) * sizeof(Complex), head->variant->workspaceAlignment));
-    if (buffer == nullptr)
-        return DFT_MEMORY_ERROR;
+    const bool rowsSideBySideOk = inStride[0] == 1 && outStride[0] == 1 && !rowsThroughBuffer;
+    const bool columnsPass = n1 >= 2;
+    const BufferUse use{!rowsSideBySideOk, columnsPass && outStride[0] == 1 &&
+                                               !planIsCodelet(head->next->plan)};
+    const Index elements = bufferElements(n0, n1, use);
+    Complex* buffer = nullptr;
+    if (elements > 0) {
+        buffer = static_cast<Complex*>(bufferAllocate(
+            static_cast<size_t>(elements) * sizeof(Complex), head->variant->workspaceAlignment));
+        if (buffer == nullptr)
+            return DFT_MEMORY_ERROR;
+    }
 
-    const bool contiguousRows = inStride[0] == 1 && outStride[0] == 1;
-    int32_t status;
-    if (contiguousRows && !rowsThroughBuffer)
-        status = rowsSideBySide(in, out, inRows, outRows, pass0, head, workspace);
-    else
-        status = rowsOneByOne(in, out, inRows, outRows, rowsThroughBuffer || !contiguousRows,
-                              pass0, head, workspace, buffer);
-    if (status == 0 && n1 >= 2) {
+    int32_t status = rowsSideBySideOk
+                         ? rowsSideBySide(in, out, inRows, outRows, pass0, head, workspace)
+                         : rowsOneByOne(in, out, inRows, outRows, pass0, head, workspace, buffer);
+    if (status == 0 && columnsPass) {
         status = outStride[0] == 1
                      ? unitStrideColumnPass(out, outStride[1], columnGroupWidth(n0, n1), pass1,
                                             head, workspace, buffer)

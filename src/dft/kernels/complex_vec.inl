@@ -39,6 +39,8 @@ template <class V>
 inline V broadcastVec(const Complex* p) { return {p->real, p->imag}; }
 template <class V>
 inline V makeVec(double re, double im) { return {re, im}; }
+template <class V>
+inline V splatVec(double s) { return {s, s}; }
 inline void storeVec(Complex* p, Scalar1 a) { *p = {a.re, a.im}; }
 
 #else
@@ -100,50 +102,38 @@ inline ComplexVec<W> negateImag(ComplexVec<W> a)
 }
 
 // a*b + c and c - a*b, one rounding each where the instruction set fuses.
-inline ComplexVec<1> mulAdd(ComplexVec<1> a, ComplexVec<1> b, ComplexVec<1> c)
+template <int W>
+inline ComplexVec<W> mulAdd(ComplexVec<W> a, ComplexVec<W> b, ComplexVec<W> c)
 {
+    using Reals [[maybe_unused]] = typename ComplexVec<W>::Reals;
 #if defined(__FMA__)
-    return {(ComplexVec<1>::Reals)_mm_fmadd_pd((__m128d)a.v, (__m128d)b.v, (__m128d)c.v)};
-#else
-    return {a.v * b.v + c.v};
-#endif
-}
-inline ComplexVec<1> negMulAdd(ComplexVec<1> a, ComplexVec<1> b, ComplexVec<1> c)
-{
-#if defined(__FMA__)
-    return {(ComplexVec<1>::Reals)_mm_fnmadd_pd((__m128d)a.v, (__m128d)b.v, (__m128d)c.v)};
-#else
-    return {c.v - a.v * b.v};
-#endif
-}
-#if defined(__AVX__)
-inline ComplexVec<2> mulAdd(ComplexVec<2> a, ComplexVec<2> b, ComplexVec<2> c)
-{
-#if defined(__FMA__)
-    return {(ComplexVec<2>::Reals)_mm256_fmadd_pd((__m256d)a.v, (__m256d)b.v, (__m256d)c.v)};
-#else
-    return {a.v * b.v + c.v};
-#endif
-}
-inline ComplexVec<2> negMulAdd(ComplexVec<2> a, ComplexVec<2> b, ComplexVec<2> c)
-{
-#if defined(__FMA__)
-    return {(ComplexVec<2>::Reals)_mm256_fnmadd_pd((__m256d)a.v, (__m256d)b.v, (__m256d)c.v)};
-#else
-    return {c.v - a.v * b.v};
-#endif
-}
+    if constexpr (W == 1)
+        return {(Reals)_mm_fmadd_pd((__m128d)a.v, (__m128d)b.v, (__m128d)c.v)};
+    if constexpr (W == 2)
+        return {(Reals)_mm256_fmadd_pd((__m256d)a.v, (__m256d)b.v, (__m256d)c.v)};
 #endif
 #if defined(__AVX512F__)
-inline ComplexVec<4> mulAdd(ComplexVec<4> a, ComplexVec<4> b, ComplexVec<4> c)
-{
-    return {(ComplexVec<4>::Reals)_mm512_fmadd_pd((__m512d)a.v, (__m512d)b.v, (__m512d)c.v)};
-}
-inline ComplexVec<4> negMulAdd(ComplexVec<4> a, ComplexVec<4> b, ComplexVec<4> c)
-{
-    return {(ComplexVec<4>::Reals)_mm512_fnmadd_pd((__m512d)a.v, (__m512d)b.v, (__m512d)c.v)};
-}
+    if constexpr (W == 4)
+        return {(Reals)_mm512_fmadd_pd((__m512d)a.v, (__m512d)b.v, (__m512d)c.v)};
 #endif
+    return {a.v * b.v + c.v};
+}
+template <int W>
+inline ComplexVec<W> negMulAdd(ComplexVec<W> a, ComplexVec<W> b, ComplexVec<W> c)
+{
+    using Reals [[maybe_unused]] = typename ComplexVec<W>::Reals;
+#if defined(__FMA__)
+    if constexpr (W == 1)
+        return {(Reals)_mm_fnmadd_pd((__m128d)a.v, (__m128d)b.v, (__m128d)c.v)};
+    if constexpr (W == 2)
+        return {(Reals)_mm256_fnmadd_pd((__m256d)a.v, (__m256d)b.v, (__m256d)c.v)};
+#endif
+#if defined(__AVX512F__)
+    if constexpr (W == 4)
+        return {(Reals)_mm512_fnmadd_pd((__m512d)a.v, (__m512d)b.v, (__m512d)c.v)};
+#endif
+    return {c.v - a.v * b.v};
+}
 
 // Unaligned moves: a Complex is only 8-byte aligned.
 template <class V>
@@ -156,11 +146,29 @@ inline V loadVec(const Complex* p)
 template <int W>
 inline void storeVec(Complex* p, ComplexVec<W> a) { std::memcpy(p, &a.v, sizeof a.v); }
 
-// One complex number in every slot.
+// One complex number in every slot: a 128-bit broadcast from memory.
 template <class V>
 inline V broadcastVec(const Complex* p)
 {
     V a;
+    if constexpr (V::kLanes == 1) {
+        std::memcpy(&a.v, p, sizeof a.v);
+        return a;
+    }
+#if defined(__AVX__)
+    if constexpr (V::kLanes == 2) {
+        a.v = (typename V::Reals)_mm256_broadcast_pd(reinterpret_cast<const __m128d*>(p));
+        return a;
+    }
+#endif
+#if defined(__AVX512F__)
+    if constexpr (V::kLanes == 4) {
+        // The masked form with every lane set is the plain broadcast; the
+        // unmasked intrinsic trips GCC 12's uninitialised-value warning.
+        a.v = (typename V::Reals)_mm512_maskz_broadcast_f64x2(0xFF, _mm_loadu_pd(&p->real));
+        return a;
+    }
+#endif
     for (int k = 0; k < 2 * V::kLanes; k += 2) {
         a.v[k] = p->real;
         a.v[k + 1] = p->imag;
@@ -173,15 +181,39 @@ inline V makeVec(double re, double im)
     const Complex c{re, im};
     return broadcastVec<V>(&c);
 }
+// One real number in every part. The set1 forms compile to one broadcast;
+// the lane-by-lane loop below them makes GCC merge into a masked register.
+template <class V>
+inline V splatVec(double s)
+{
+    V a;
+    if constexpr (V::kLanes == 1) {
+        a.v = (typename V::Reals)_mm_set1_pd(s);
+        return a;
+    }
+#if defined(__AVX__)
+    if constexpr (V::kLanes == 2) {
+        a.v = (typename V::Reals)_mm256_set1_pd(s);
+        return a;
+    }
+#endif
+#if defined(__AVX512F__)
+    if constexpr (V::kLanes == 4) {
+        a.v = (typename V::Reals)_mm512_set1_pd(s);
+        return a;
+    }
+#endif
+    for (int k = 0; k < 2 * V::kLanes; ++k)
+        a.v[k] = s;
+    return a;
+}
 
 #endif
 
 // ---- Operations on every representation -------------------------------------
 
 template <class V>
-inline V zeroVec() { return makeVec<V>(0.0, 0.0); }
-template <class V>
-inline V splatVec(double s) { return makeVec<V>(s, s); }
+inline V zeroVec() { return splatVec<V>(0.0); }
 
 // i*a and -i*a.
 template <class V>

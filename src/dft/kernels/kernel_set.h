@@ -49,8 +49,9 @@ using FftPow2Kernel = void (*)(const FftPow2Tables* tables, const Complex* src, 
                                Complex* dst, ptrdiff_t dstDist, Complex* work);
 using MixedRadixKernel = void (*)(const MixedRadixTables* tables, int64_t n, const Complex* src,
                                   ptrdiff_t srcDist, Complex* dst, ptrdiff_t dstDist);
-// The defining sum over n <= kMaxDirectLength points; roots[k] = exp(-2*pi*i*k/n).
-using DirectKernel = void (*)(const Complex* roots, int32_t n, const Complex* src,
+// The defining sum over n <= kMaxDirectLength points, from a direct table
+// (plan_tables.h).
+using DirectKernel = void (*)(const Complex* table, int32_t n, const Complex* src,
                               ptrdiff_t srcDist, Complex* dst, ptrdiff_t dstDist);
 // dst[i] = src[i] * factor i of a split table (the same factor for every
 // lane), i < n; may run in place.

@@ -103,7 +103,7 @@ void runFirstStage(const MixedRadixTables* t, const Complex* in, ptrdiff_t sd, C
         break;
     default:
         oddFirstStage<V, Forward>(in, sd, t->gather, out, dd, n, t->factors.factor[0],
-                                  t->oddRoots[0]);
+                                  t->oddTables[0]);
     }
 }
 
@@ -126,7 +126,7 @@ void runStage(const MixedRadixTables* t, int32_t s, Complex* data, ptrdiff_t d, 
         radixStage<V, Forward, 5>(data, d, n, m, tw);
         break;
     default:
-        oddRadixStage<V, Forward>(data, d, n, m, t->factors.factor[s], tw, t->oddRoots[s]);
+        oddRadixStage<V, Forward>(data, d, n, m, t->factors.factor[s], tw, t->oddTables[s]);
     }
 }
 

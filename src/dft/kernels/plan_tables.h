@@ -70,6 +70,17 @@ static inline Complex rootFromQuarter(const double* sines, int32_t order, int64_
 constexpr int32_t kMaxRadixFactors = 64;
 constexpr int32_t kMaxDirectLength = 75;     // also the largest mixed-radix factor
 
+// A direct table of length n: exp(-2*pi*i*p*q/n) at [(p-1)*h + q-1] for
+// p, q = 1..h, h = (n-1)/2, and rows of zeros after row h up to a multiple
+// of kDirectRowBlock, so that the kernels always sum whole blocks of outputs
+// in registers.
+constexpr int64_t kDirectRowBlock = 8;
+constexpr int64_t directTableEntries(int64_t n)
+{
+    const int64_t h = (n - 1) / 2;
+    return (h + kDirectRowBlock - 1) / kDirectRowBlock * kDirectRowBlock * h;
+}
+
 struct RadixFactors {
     int32_t count;
     int32_t factor[kMaxRadixFactors];        // in stage order
@@ -80,8 +91,8 @@ struct MixedRadixTables {
     // Stage with span L = m*r holds w_L^(j*q), split, at entry
     // (m-1) + j*(r-1) + q-1, j < m, 0 < q < r: N-1 entries over all stages.
     const Complex* twiddles;
-    // r roots exp(-2*pi*i*k/r) for each stage of odd radix 7 and more.
-    const Complex* oddRoots[kMaxRadixFactors];
+    // The direct table of r for each stage of odd radix 7 and more.
+    const Complex* oddTables[kMaxRadixFactors];
     const int32_t* gather;   // position p of the first stage reads input gather[p]
     int32_t blockFactors;    // leading factors done by one block codelet, 0 if none
     int64_t blockLength;     // L, their product

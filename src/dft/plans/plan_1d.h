@@ -106,6 +106,9 @@ extern const double kSineTable1024[kSineTableSize];  // sin(2*pi*j/1024), j = 0.
 void fillFullCircleRoots(Complex* roots, int64_t n);
 // sin(2*pi*k/n) for k <= n/8 and cos(2*pi*(n/4-k)/n) beyond, k = 0..n/4.
 void fillQuarterWaveSines(double* table, int64_t n);
+// The direct table of length n (plan_tables.h) from roots[k*rootStep] =
+// exp(-2*pi*i*k/n).
+void fillDirectTable(Complex* table, int64_t n, const Complex* roots, int64_t rootStep);
 // The split form (w.re, w.re), (-w.im, w.im) of w into split[0..1].
 void splitRoot(Complex w, Complex* split);
 

@@ -1,5 +1,7 @@
 // Direct plans: the defining O(N^2) sum, for the odd primes too large for a
 // codelet and too small to be worth a convolution (kernels/direct.inl).
+#include <algorithm>
+
 #include "plan_1d.h"
 
 namespace {
@@ -9,11 +11,18 @@ int32_t directCreate(DftPlan1D* plan)
     const int64_t n = plan->length;
     if (n < 1 || n > kMaxDirectLength)
         return kPlanBadLength;
+    auto* table = static_cast<Complex*>(
+        planAllocate(std::max<int64_t>(directTableEntries(n), 1) * int64_t{sizeof(Complex)}));
     auto* roots = static_cast<Complex*>(planAllocate(n * int64_t{sizeof(Complex)}));
-    if (roots == nullptr)
+    if (table == nullptr || roots == nullptr) {
+        planRelease(table);
+        planRelease(roots);
         return kPlanNoMemory;
+    }
     fillFullCircleRoots(roots, n);
-    plan->kindData = roots;
+    fillDirectTable(table, n, roots, 1);
+    planRelease(roots);
+    plan->kindData = table;
     // Room for the whole result, so that src == dst works.
     plan->kindWorkBytes = widestVectorBytes(plan->kernels, n);
     return kPlanOk;

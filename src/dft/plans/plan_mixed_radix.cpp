@@ -33,7 +33,7 @@ void fillGather(const RadixFactors& f, int64_t n, int32_t* gather)
     }
 }
 
-void fillTables(MixedRadixTables* t, Complex* twiddles, Complex* roots, int64_t n,
+void fillTables(MixedRadixTables* t, Complex* twiddles, Complex* directTables, int64_t n,
                 const Complex* w)
 {
     int64_t m = 1;
@@ -45,12 +45,11 @@ void fillTables(MixedRadixTables* t, Complex* twiddles, Complex* roots, int64_t 
             for (int32_t q = 1; q < r; ++q)
                 splitRoot(w[j * q * step], tw + (j * (r - 1) + q - 1) * kSplitEntries);
         }
-        t->oddRoots[s] = nullptr;
+        t->oddTables[s] = nullptr;
         if (!isSpecialisedRadix(r)) {
-            for (int32_t k = 0; k < r; ++k)
-                roots[k] = w[k * (n / r)];
-            t->oddRoots[s] = roots;
-            roots += r;
+            fillDirectTable(directTables, r, w, n / r);
+            t->oddTables[s] = directTables;
+            directTables += directTableEntries(r);
         }
         m *= r;
     }
@@ -82,16 +81,16 @@ int32_t mixedRadixCreate(DftPlan1D* plan)
     RadixFactors factors;
     if (!factoriseMixedRadix(n, &factors))
         return kPlanBadLength;
-    int64_t rootCount = 0;
+    int64_t tableEntries = 0;
     for (int32_t s = 0; s < factors.count; ++s) {
         if (!isSpecialisedRadix(factors.factor[s]))
-            rootCount += factors.factor[s];
+            tableEntries += directTableEntries(factors.factor[s]);
     }
     const int64_t header = roundUpToPlanAlignment(sizeof(MixedRadixTables));
     const int64_t twiddleBytes = int64_t{sizeof(Complex)} * kSplitEntries * (n - 1);
-    const int64_t rootBytes = int64_t{sizeof(Complex)} * rootCount;
+    const int64_t tableBytes = int64_t{sizeof(Complex)} * tableEntries;
     auto* block = static_cast<char*>(
-        planAllocate(header + twiddleBytes + rootBytes + int64_t{sizeof(int32_t)} * n));
+        planAllocate(header + twiddleBytes + tableBytes + int64_t{sizeof(int32_t)} * n));
     auto* circle = static_cast<Complex*>(planAllocate(int64_t{sizeof(Complex)} * n));
     if (block == nullptr || circle == nullptr) {
         planRelease(block);
@@ -101,7 +100,7 @@ int32_t mixedRadixCreate(DftPlan1D* plan)
     auto* t = new (block) MixedRadixTables{};
     t->factors = factors;
     auto* twiddles = reinterpret_cast<Complex*>(block + header);
-    auto* gather = reinterpret_cast<int32_t*>(block + header + twiddleBytes + rootBytes);
+    auto* gather = reinterpret_cast<int32_t*>(block + header + twiddleBytes + tableBytes);
     fillFullCircleRoots(circle, n);
     fillTables(t, twiddles, twiddles + kSplitEntries * (n - 1), n, circle);
     fillGather(factors, n, gather);

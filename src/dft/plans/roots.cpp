@@ -72,3 +72,12 @@ void splitRoot(Complex w, Complex* split)
     split[0] = {w.real, w.real};
     split[1] = {-w.imag, w.imag};
 }
+
+void fillDirectTable(Complex* table, int64_t n, const Complex* roots, int64_t rootStep)
+{
+    const int64_t half = (n - 1) / 2;
+    for (int64_t e = 0; e < directTableEntries(n); ++e) {
+        const int64_t p = e / half + 1, q = e % half + 1;
+        table[e] = p <= half ? roots[(p * q % n) * rootStep] : Complex{0.0, 0.0};
+    }
+}
