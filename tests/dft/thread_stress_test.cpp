@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "dft_plans.h"
+#include "sanitizers.h"
 
 namespace {
 
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+#ifdef REGVIAFFT_TEST_SANITIZED
 constexpr double kDefaultSeconds = 1.5;  // instrumented code runs several times slower
 #else
 constexpr double kDefaultSeconds = 3.0;

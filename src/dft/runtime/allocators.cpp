@@ -141,7 +141,8 @@ void* planAllocate(int64_t size)
     if (raw == nullptr)
         return nullptr;
     const uintptr_t r = reinterpret_cast<uintptr_t>(raw);
-    const uintptr_t aligned = (r + kPlanExtraBytes - 1) & ~uintptr_t{kPlanAlignment - 1};
+    // raw + 39 rounded down to 32: the first boundary past the header word.
+    const uintptr_t aligned = alignAddressUp(r + kWordBytes, kPlanAlignment);
     char* block = raw + (aligned - r);
     writeWord(block - kWordBytes, r);
     return block;

@@ -209,9 +209,8 @@ char* alignUp(char* raw, size_t alignment)
 {
     if (alignment == 0)
         return raw;
-    uintptr_t r = reinterpret_cast<uintptr_t>(raw);
-    uintptr_t down = r & ~(uintptr_t{alignment} - 1);
-    return raw + (down - r) + (down != r ? alignment : 0);
+    const uintptr_t address = reinterpret_cast<uintptr_t>(raw);
+    return raw + (alignAddressUp(address, alignment) - address);
 }
 
 bool releaseOwn(ThreadRecord* r, void* p)

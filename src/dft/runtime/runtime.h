@@ -9,15 +9,22 @@
 #include <cstdint>
 
 // ---- Shared arithmetic ------------------------------------------------------
+// Static: the kernel units, compiled for newer instruction sets, include this
+// header too, and each must keep its own copy of every function it compiles.
 
-constexpr bool isPowerOfTwo(uint64_t n) { return n != 0 && (n & (n - 1)) == 0; }
+static constexpr bool isPowerOfTwo(uint64_t n) { return n != 0 && (n & (n - 1)) == 0; }
 
-// Plans, their tables and their work buffers start on this boundary, the
-// widest vector load a 256-bit kernel makes without a split.
+// Plans, their tables and their work buffers start on this boundary. The
+// kernels move vectors unaligned, so wider vectors need no wider boundary.
 constexpr int64_t kPlanAlignment = 32;
-constexpr int64_t roundUpToPlanAlignment(int64_t bytes)
+static constexpr int64_t roundUpToPlanAlignment(int64_t bytes)
 {
     return (bytes + kPlanAlignment - 1) & ~(kPlanAlignment - 1);
+}
+// The first address at or above `address` on a boundary of `alignment` (a power of two).
+static constexpr uintptr_t alignAddressUp(uintptr_t address, uintptr_t alignment)
+{
+    return (address + alignment - 1) & ~(alignment - 1);
 }
 
 // ---- lock.cpp -----------------------------------------------------------------
