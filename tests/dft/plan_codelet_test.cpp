@@ -36,7 +36,7 @@ TEST(Codelet, EveryLengthMatchesDefinitionInPlaceAndOutOfPlace) {
                                       kTolerance);
                             EXPECT_TRUE(sameBits(inPlace.lanes[t], run.lanes[t]));
                         }
-                        EXPECT_TRUE(run.gapsKept && inPlace.gapsKept);
+                        EXPECT_TRUE(run.gapsKept && inPlace.gapsKept && run.inputKept);
                     }
                 }
             }
@@ -53,7 +53,7 @@ TEST(Codelet, PlansUpToSixteenNeedNoWorkOtherLengthsHaveNoCodelet) {
         }
         for (const int64_t n : {-1, 0, 17, 31, 33, 64}) {
             DftPlan1D* plan = nullptr;
-            EXPECT_EQ(planCreateOfKind(&plan, kernels, n, PlanKind::Codelet), kPlanBadLength) << n;
+            EXPECT_EQ(planCreateOfKind(&plan, kernels, n, PlanKind::Codelet, fullPlanUse(kernels)), kPlanBadLength) << n;
             EXPECT_EQ(plan, nullptr);
         }
     }

@@ -21,11 +21,9 @@ using Signal = std::vector<_DFT_Complex16>;
 inline std::vector<const KernelSet*> runnableKernelSets()
 {
     std::vector<const KernelSet*> sets;
-    for (KernelFamily family : {KernelFamily::Scalar, KernelFamily::Sse2, KernelFamily::Avx,
-                                KernelFamily::Avx2Fma, KernelFamily::Avx512}) {
-        const KernelSet* set = kernelSetOf(family);
-        if (canRun(set, processorFeatures()))
-            sets.push_back(set);
+    for (int32_t i = 0; i < kernelSetCount(); ++i) {
+        if (canRun(kernelSetAt(i), processorFeatures()))
+            sets.push_back(kernelSetAt(i));
     }
     return sets;
 }
@@ -52,7 +50,7 @@ struct PlanOwner {
     ~PlanOwner() { planDestroy(plan); }
     int32_t create(int64_t n, const KernelSet* kernels = &scalarKernelSet)
     {
-        return planCreate(&plan, kernels, n);
+        return planCreate(&plan, kernels, n, fullPlanUse(kernels));
     }
 };
 
@@ -101,11 +99,13 @@ struct LaneLayout {
 };
 
 // The plan run once on `lanes` lines of x times laneFactor(t) laid out as
-// `layout` says, out of place or in place; the lanes' results, and whether
-// every element outside the lines kept its sentinel.
+// `layout` says, out of place or in place; the lanes' results, whether every
+// element outside the lines kept its sentinel, and (out of place) whether the
+// input is as it was.
 struct LaneRun {
     std::vector<Signal> lanes;
     bool gapsKept;
+    bool inputKept;
 };
 
 inline LaneRun runLanes(const DftPlan1D* plan, const Signal& x, bool forward, LaneLayout layout,
@@ -120,10 +120,12 @@ inline LaneRun runLanes(const DftPlan1D* plan, const Signal& x, bool forward, La
     }
     Signal dst(inPlace ? 0 : layout.size(), sentinel);
     Signal& out = inPlace ? src : dst;
+    const Signal original = src;
     const PlanLines lines{src.data(), layout.dist(), out.data(), layout.dist(), layout.lanes,
                           layout.rows};
     EXPECT_EQ(planCompute(plan, forward, lines, nullptr), kPlanOk);
-    LaneRun run{std::vector<Signal>(layout.lanes, Signal(layout.n)), true};
+    LaneRun run{std::vector<Signal>(layout.lanes, Signal(layout.n)), true,
+                inPlace || sameBits(src, original)};
     for (int32_t t = 0; t < layout.lanes; ++t) {
         for (int64_t i = 0; i < layout.n; ++i) {
             run.lanes[t][i] = out[layout.at(t, i)];

@@ -29,13 +29,17 @@ bool applies(const DftDescriptor* d)
            transformsInBatch(d) == 1 && d->forwardScale == 1.0 && d->backwardScale == 1.0;
 }
 
-// Lines along the contiguous axis are the n*n rows of the cube.
+// Lines along the contiguous axis are the n*n rows of the cube, taken side
+// by side; a single row is a plain sequence.
 void rowPass(const KernelSet* set, int d, int64_t n, const Complex* in, Complex* out)
 {
     for (int64_t r = 0, lanes = 0; r < n * n; r += lanes) {
         lanes = lanesFor(n * n - r, set->widestLanes);
-        laneKernels(set, static_cast<int32_t>(lanes))
-            ->rowCodelet[d][n](in + r * n, n, out + r * n, n);
+        const LaneKernels* k = laneKernels(set, static_cast<int32_t>(lanes));
+        if (lanes == 1)
+            k->codelet[d][n](in + r * n, 1, out + r * n, 1);
+        else
+            k->rowCodelet[d][n](in + r * n, n, out + r * n, n);
     }
 }
 

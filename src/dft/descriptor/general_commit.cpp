@@ -148,6 +148,18 @@ void setPathFlags(DftDescriptor* head)
     return DFT_NO_ERROR;
 }
 
+// How the drivers call a member's plan: the rows of a plane side by side and
+// its columns in groups of the widest vector; every other line on its own.
+PlanUse memberUse(const DftDescriptor* head, const DftDescriptor* member)
+{
+    const int32_t widest = variantKernels(head->variant)->widestLanes;
+    if (head->rank >= 2 && member == head)
+        return PlanUse{widest, true};
+    if (head->rank >= 2 && member == head->next)
+        return PlanUse{widest, false};
+    return PlanUse{1, false};
+}
+
 // Member by member: a later member's length is checked only once the
 // earlier members' plans are built.
 [[nodiscard]] int32_t buildPlans(DftDescriptor* head)
@@ -158,7 +170,7 @@ void setPathFlags(DftDescriptor* head)
         if (exceedsPlanLengthLimit(static_cast<uint32_t>(m->passLength)))
             return DFT_1D_LENGTH_EXCEEDS_INT32;
         const int32_t status =
-            planCreate(&m->plan, variantKernels(head->variant), m->passLength);
+            planCreate(&m->plan, variantKernels(head->variant), m->passLength, memberUse(head, m));
         if (status != kPlanOk)
             return planStatusToDft(status);
         m->planWorkSize = m->plan->workBytes;

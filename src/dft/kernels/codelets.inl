@@ -238,15 +238,18 @@ REGVIAFFT_FLATTEN void rowCodelet(const Complex* src, ptrdiff_t srcRowStride, Co
     storeRows<N>(dst, dstRowStride, v);
 }
 
-// Codelet tables by length, for one vector type and direction.
+// Codelet tables by length, for one vector type and direction. One row is
+// a plain sequence, so the row forms exist for the wider vectors only.
 template <class V, bool Forward, int... N>
 constexpr void fillCodelets(CodeletKernel* table, RowCodeletKernel* rows,
                             std::integer_sequence<int, N...>)
 {
-    ((table[N + 1] = codelet<V, N + 1, Forward>, rows[N + 1] = rowCodelet<V, N + 1, Forward>),
-     ...);
+    ((table[N + 1] = codelet<V, N + 1, Forward>), ...);
     table[32] = codelet<V, 32, Forward>;
-    rows[32] = rowCodelet<V, 32, Forward>;
+    if constexpr (V::kLanes > 1) {
+        ((rows[N + 1] = rowCodelet<V, N + 1, Forward>), ...);
+        rows[32] = rowCodelet<V, 32, Forward>;
+    }
 }
 
 template <class V, bool Forward>

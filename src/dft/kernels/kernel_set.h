@@ -25,11 +25,18 @@ constexpr int64_t kLargestCodelet = 16;    // every length up to here, then 32
 constexpr int kLaneWidthCount = 3;         // 1, 2 and 4 complex numbers per vector
 constexpr int kMaxLanes = 4;
 
-constexpr int directionIndex(bool forward) { return forward ? 0 : 1; }
+// Functions here are static: every kernel unit includes this header and must
+// keep its own copy, compiled for its own instruction set.
+static constexpr int directionIndex(bool forward) { return forward ? 0 : 1; }
+// Index of a vector width (1, 2 or 4 complex numbers) in KernelSet::byWidth, or -1.
+static constexpr int laneWidthIndex(int32_t lanes)
+{
+    return lanes == 1 ? 0 : lanes == 2 ? 1 : lanes == 4 ? 2 : -1;
+}
 
 // Lines per kernel call: the widest vector, halved while it would run past
 // the lines left.
-constexpr int32_t lanesFor(int64_t linesLeft, int32_t widest)
+static constexpr int32_t lanesFor(int64_t linesLeft, int32_t widest)
 {
     int32_t lanes = widest;
     while (lanes > linesLeft)
@@ -43,8 +50,9 @@ using CodeletKernel = void (*)(const Complex* src, ptrdiff_t srcDist, Complex* d
                                ptrdiff_t dstDist);
 using RowCodeletKernel = void (*)(const Complex* src, ptrdiff_t srcRowStride, Complex* dst,
                                   ptrdiff_t dstRowStride);
-// Plan-kind kernels on interleaved data; src and dst must not overlap; work
-// holds what the plan's work size says, kPlanAlignment-aligned.
+// Plan-kind kernels on interleaved data; work holds what the plan's work size
+// says, kPlanAlignment-aligned. The power-of-two kernel may run in place
+// (equal pointers and distances); for the others src and dst must not overlap.
 using FftPow2Kernel = void (*)(const FftPow2Tables* tables, const Complex* src, ptrdiff_t srcDist,
                                Complex* dst, ptrdiff_t dstDist, Complex* work);
 using MixedRadixKernel = void (*)(const MixedRadixTables* tables, int64_t n, const Complex* src,
@@ -68,7 +76,7 @@ using ScaleKernel = void (*)(Complex* data, ptrdiff_t dist, int64_t n, double sc
 struct LaneKernels {
     int32_t lanes;  // complex numbers per vector; 0 when the set has no such width
     CodeletKernel codelet[2][kCodeletSlots];        // [directionIndex][length], null elsewhere
-    RowCodeletKernel rowCodelet[2][kCodeletSlots];
+    RowCodeletKernel rowCodelet[2][kCodeletSlots];  // for more than one lane only
     FftPow2Kernel fftPow2[2];
     MixedRadixKernel mixedRadix[2];
     DirectKernel direct[2];
@@ -93,10 +101,13 @@ enum class KernelFamily : int32_t { Scalar, Sse2, Avx, Avx2Fma, Avx512 };
 // The set of a family, or null when this build has none (other architectures).
 const KernelSet* kernelSetOf(KernelFamily family);
 [[nodiscard]] bool canRun(const KernelSet* set, const ProcessorFeatures& features);
+// Every set this build has, by index from 0, the scalar one first.
+int32_t kernelSetCount();
+const KernelSet* kernelSetAt(int32_t index);
 // The kernels for `lanes` (1, 2 or 4) of a set, or null when it has none.
-inline const LaneKernels* laneKernels(const KernelSet* set, int32_t lanes)
+static inline const LaneKernels* laneKernels(const KernelSet* set, int32_t lanes)
 {
-    const int index = lanes == 1 ? 0 : lanes == 2 ? 1 : lanes == 4 ? 2 : -1;
+    const int index = laneWidthIndex(lanes);
     if (set == nullptr || index < 0 || set->byWidth[index].lanes != lanes)
         return nullptr;
     return &set->byWidth[index];

@@ -21,8 +21,6 @@ constexpr LaneKernels laneKernelsOf()
     return k;
 }
 
-constexpr int laneWidthIndex(int lanes) { return lanes == 1 ? 0 : lanes == 2 ? 1 : 2; }
-
 // One entry per vector type; widths a unit has no type for stay empty.
 template <class... V>
 constexpr KernelSet makeKernelSet(const char* name, KernelRequirement requirement)

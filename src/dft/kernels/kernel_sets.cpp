@@ -19,7 +19,19 @@ constexpr FamilyEntry kFamilies[] = {
 #endif
 };
 
+constexpr int32_t kFamilyCount = sizeof(kFamilies) / sizeof(kFamilies[0]);
+
 }  // namespace
+
+int32_t kernelSetCount()
+{
+    return kFamilyCount;
+}
+
+const KernelSet* kernelSetAt(int32_t index)
+{
+    return index >= 0 && index < kFamilyCount ? kFamilies[index].set : nullptr;
+}
 
 const KernelSet* kernelSetOf(KernelFamily family)
 {

@@ -17,6 +17,7 @@ constexpr int64_t kSplitEntries = 2;
 // ---- Power-of-two plans (N = 2^m, 5 <= m <= 26) --------------------------------------
 
 constexpr int32_t kFftMinOrder = 5;          // 32 points: one codelet
+constexpr int32_t kFftMaxOrder = 26;
 constexpr int32_t kFftFirstSplitOrder = 12;  // from here the recursive split
 constexpr int32_t kFftMaxLevels = 4;
 constexpr int32_t kFftLargestTableOrder = 11;
@@ -75,7 +76,7 @@ constexpr int32_t kMaxDirectLength = 75;     // also the largest mixed-radix fac
 // of kDirectRowBlock, so that the kernels always sum whole blocks of outputs
 // in registers.
 constexpr int64_t kDirectRowBlock = 8;
-constexpr int64_t directTableEntries(int64_t n)
+static constexpr int64_t directTableEntries(int64_t n)
 {
     const int64_t h = (n - 1) / 2;
     return (h + kDirectRowBlock - 1) / kDirectRowBlock * kDirectRowBlock * h;

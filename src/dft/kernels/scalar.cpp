@@ -1,4 +1,4 @@
-// The scalar kernels: plain doubles, no vector registers. The reference the
+// The scalar kernels: plain doubles, no vector types. The reference the
 // vector sets are tested against, and what the generic class runs.
 #define REGVIAFFT_SCALAR_KERNELS
 #include "kernel_unit.h"

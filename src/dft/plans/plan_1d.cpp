@@ -8,7 +8,7 @@ namespace {
 
 constexpr uint32_t kDescriptorPowerOfTwoLimit = 1u << 26;
 constexpr uint32_t kDescriptorOtherLengthLimit = 1u << 24;
-constexpr int64_t kPowerOfTwoLimit = int64_t{1} << 27;  // orders up to 26
+constexpr int64_t kPowerOfTwoLimit = int64_t{1} << (kFftMaxOrder + 1);
 constexpr int64_t kFactorisedLimit = int64_t{1} << 26;
 constexpr int64_t kChirpLimit = int64_t{1} << 25;
 
@@ -27,7 +27,7 @@ bool factors(int64_t length)
 // areas of n interleaved vectors after the kind's work.
 bool stagesRows(const DftPlan1D* plan)
 {
-    return plan->kernels->widestLanes > 1 && !planIsCodelet(plan);
+    return plan->use.rows && plan->use.maxLanes > 1 && !planIsCodelet(plan);
 }
 
 // One group of rows: a codelet transposes them in registers; other kinds run
@@ -107,24 +107,25 @@ PlanKind choosePlanKind(int64_t length)
     return PlanKind::Chirp;
 }
 
-int32_t planCreate(DftPlan1D** out, const KernelSet* kernels, int64_t length)
+int32_t planCreate(DftPlan1D** out, const KernelSet* kernels, int64_t length, PlanUse use)
 {
     if (out != nullptr)
         *out = nullptr;
     if (!planLengthSupported(length))
         return kPlanBadLength;
-    return planCreateOfKind(out, kernels, length, choosePlanKind(length));
+    return planCreateOfKind(out, kernels, length, choosePlanKind(length), use);
 }
 
-int32_t planCreateOfKind(DftPlan1D** out, const KernelSet* kernels, int64_t length, PlanKind kind)
+int32_t planCreateOfKind(DftPlan1D** out, const KernelSet* kernels, int64_t length, PlanKind kind,
+                         PlanUse use)
 {
-    if (out == nullptr || kernels == nullptr || length < 1)
+    if (out == nullptr || kernels == nullptr || length < 1 || laneKernels(kernels, use.maxLanes) == nullptr)
         return kPlanBadLength;
     *out = nullptr;
     auto* plan = static_cast<DftPlan1D*>(planAllocate(static_cast<int64_t>(sizeof(DftPlan1D))));
     if (plan == nullptr)
         return kPlanNoMemory;
-    *plan = DftPlan1D{kind, length, false, 0, 0, kKindOps[static_cast<int>(kind)], kernels,
+    *plan = DftPlan1D{kind, length, false, 0, 0, kKindOps[static_cast<int>(kind)], kernels, use,
                       nullptr};
     // A failing create has already freed whatever tables it built.
     const int32_t status = plan->ops->create(plan);
@@ -135,7 +136,7 @@ int32_t planCreateOfKind(DftPlan1D** out, const KernelSet* kernels, int64_t leng
     plan->workBytes = plan->kindWorkBytes;
     if (stagesRows(plan)) {
         plan->workBytes = static_cast<size_t>(roundUpToPlanAlignment(plan->kindWorkBytes)) +
-                          2 * widestVectorBytes(kernels, length);
+                          2 * groupVectorBytes(plan, length);
     }
     if (plan->workBytes > 0)
         plan->workBytes += kPlanAlignment;  // room to align a caller's buffer
@@ -149,9 +150,8 @@ int32_t planCompute(const DftPlan1D* plan, bool forward, const PlanLines& lines,
         return kPlanBadLength;
     void* ownWork = nullptr;
     if (work != nullptr) {
-        const auto address = reinterpret_cast<uintptr_t>(work);
-        work = reinterpret_cast<void*>((address + kPlanAlignment - 1) &
-                                       ~static_cast<uintptr_t>(kPlanAlignment - 1));
+        work = reinterpret_cast<void*>(
+            alignAddressUp(reinterpret_cast<uintptr_t>(work), kPlanAlignment));
     } else if (plan->workBytes > 0) {
         ownWork = planAllocate(static_cast<int64_t>(plan->workBytes));
         if (ownWork == nullptr)
@@ -159,7 +159,10 @@ int32_t planCompute(const DftPlan1D* plan, bool forward, const PlanLines& lines,
         work = ownWork;
     }
     int32_t status = kPlanOk;
-    const int32_t widest = plan->kernels->widestLanes;
+    // Rows the plan was not made to stage go one at a time, as sequences.
+    const int32_t widest = lines.rows && !stagesRows(plan) && !planIsCodelet(plan)
+                               ? 1
+                               : plan->use.maxLanes;
     for (int32_t first = 0, lanes = 0; status == kPlanOk && first < lines.count; first += lanes) {
         lanes = lanesFor(lines.count - first, widest);
         status = computeGroup(plan, forward, groupOf(lines, first, lanes), work);
@@ -201,9 +204,14 @@ bool planIsCodelet(const DftPlan1D* plan)
            (plan->kind == PlanKind::FftPow2 && plan->length == int64_t{1} << kFftMinOrder);
 }
 
-size_t widestVectorBytes(const KernelSet* kernels, int64_t elements)
+PlanUse fullPlanUse(const KernelSet* kernels)
 {
-    return sizeof(Complex) * static_cast<size_t>(kernels->widestLanes) *
+    return PlanUse{kernels->widestLanes, true};
+}
+
+size_t groupVectorBytes(const DftPlan1D* plan, int64_t elements)
+{
+    return sizeof(Complex) * static_cast<size_t>(plan->use.maxLanes) *
            static_cast<size_t>(elements);
 }
 
@@ -253,9 +261,8 @@ void scaleLines(const DftPlan1D* plan, const PlanLines& lines, double scale)
             one->scale(lines.dst + t * lines.dstDist, 1, n, scale);
         return;
     }
-    const int32_t widest = plan->kernels->widestLanes;
     for (int32_t first = 0, lanes = 0; first < lines.count; first += lanes) {
-        lanes = lanesFor(lines.count - first, widest);
+        lanes = lanesFor(lines.count - first, plan->use.maxLanes);
         planLaneKernels(plan, lanes)->scale(lines.dst + first, lines.dstDist, n, scale);
     }
 }

@@ -49,14 +49,23 @@ struct PlanKindOps {
     void (*release)(DftPlan1D* plan);
 };
 
+// How a plan will be called, so that its work buffer is no larger than that
+// needs: the most sequences one group holds (1, or its kernels' widest
+// vector), and whether it is given rows, which it stages through its work.
+struct PlanUse {
+    int32_t maxLanes;
+    bool rows;
+};
+
 struct DftPlan1D {
     PlanKind kind;
     int64_t length;
     bool normalised;             // never set: every plan is unnormalised
-    size_t workBytes;            // work the compute needs at the widest lanes, rows included
+    size_t workBytes;            // work one compute call needs, rows included
     size_t kindWorkBytes;        // the kind's own share, at the start of the work buffer
     const PlanKindOps* ops;
     const KernelSet* kernels;    // computes this plan and the sub-plans its kind builds
+    PlanUse use;
     void* kindData;              // owned by the kind, freed by ops->release
 };
 
@@ -69,11 +78,14 @@ struct DftPlan1D {
 [[nodiscard]] bool exceedsPlanLengthLimit(uint32_t length);
 [[nodiscard]] bool planLengthSupported(int64_t length);
 [[nodiscard]] PlanKind choosePlanKind(int64_t length);  // for supported lengths
-[[nodiscard]] int32_t planCreate(DftPlan1D** out, const KernelSet* kernels, int64_t length);
+[[nodiscard]] int32_t planCreate(DftPlan1D** out, const KernelSet* kernels, int64_t length,
+                                 PlanUse use);
 // A plan of the given kind, whether or not the choice would give it this
 // length: every kind is right for every length it accepts.
 [[nodiscard]] int32_t planCreateOfKind(DftPlan1D** out, const KernelSet* kernels, int64_t length,
-                                       PlanKind kind);
+                                       PlanKind kind, PlanUse use);
+// Every use the kernels allow: groups of their widest vector, rows included.
+[[nodiscard]] PlanUse fullPlanUse(const KernelSet* kernels);
 // Unnormalised transforms of the lines; work may be null (the plan then
 // allocates for the call) and is aligned up to kPlanAlignment.
 int32_t planCompute(const DftPlan1D* plan, bool forward, const PlanLines& lines, void* work);
@@ -92,8 +104,8 @@ inline const LaneKernels* planLaneKernels(const DftPlan1D* plan, int32_t lanes)
 // True when the plan's compute is one codelet, which needs no work buffer
 // and transforms columns in place wherever they lie.
 [[nodiscard]] bool planIsCodelet(const DftPlan1D* plan);
-// Bytes of `elements` vectors of the kernel set's widest lanes.
-[[nodiscard]] size_t widestVectorBytes(const KernelSet* kernels, int64_t elements);
+// Bytes of `elements` vectors of the plan's largest group.
+[[nodiscard]] size_t groupVectorBytes(const DftPlan1D* plan, int64_t elements);
 // n elements of `lanes` complex numbers each, between two interleaved layouts.
 void copyLines(const Complex* src, ptrdiff_t srcDist, Complex* dst, ptrdiff_t dstDist, int64_t n,
                int32_t lanes);

@@ -76,7 +76,8 @@ int32_t chirpCreate(DftPlan1D* plan)
     auto* kernel = reinterpret_cast<Complex*>(block + header);
     Complex* chirp = kernel + kSplitEntries * m;
     *d = ChirpData{m, nullptr, chirp, kernel};
-    const int32_t status = planCreate(&d->sub, plan->kernels, m);
+    // The sub-plan runs the same groups, never rows.
+    const int32_t status = planCreate(&d->sub, plan->kernels, m, PlanUse{plan->use.maxLanes, false});
     if (status != kPlanOk) {
         releaseChirpData(d);
         return status;
@@ -95,7 +96,7 @@ int32_t chirpCreate(DftPlan1D* plan)
     splitInPlace(chirp, n);
     plan->kindData = d;
     // Two convolution buffers of M vectors, then the sub-plan's own work.
-    plan->kindWorkBytes = 2 * widestVectorBytes(plan->kernels, m) + d->sub->workBytes;
+    plan->kindWorkBytes = 2 * groupVectorBytes(plan, m) + d->sub->workBytes;
     return kPlanOk;
 }
 

@@ -24,7 +24,7 @@ int32_t directCreate(DftPlan1D* plan)
     planRelease(roots);
     plan->kindData = table;
     // Room for the whole result, so that src == dst works.
-    plan->kindWorkBytes = widestVectorBytes(plan->kernels, n);
+    plan->kindWorkBytes = groupVectorBytes(plan, n);
     return kPlanOk;
 }
 

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr int32_t kMaxOrder = 26;
 constexpr int32_t kBlockOrder = 4;  // blocks of 16: blocks of 32 spill their registers
 
 // The split s of an order m >= 12: the first factor P = 2^s of N.
@@ -122,12 +121,12 @@ void fillColumnTwiddles(FftPow2Tables* f, Complex* columns)
 
 // Work of one call at the widest lanes: the gathered columns of the split
 // orders, or a copy of the input for the blocked orders in place.
-size_t kindWorkBytes(const FftPow2Tables& f, const KernelSet* kernels)
+size_t kindWorkBytes(const FftPow2Tables& f, const DftPlan1D* plan)
 {
     if (f.levelCount > 0)
-        return widestVectorBytes(kernels, kFftColumnBufferElements);
+        return groupVectorBytes(plan, kFftColumnBufferElements);
     if (f.blockOrder > 0)
-        return widestVectorBytes(kernels, int64_t{1} << f.order);
+        return groupVectorBytes(plan, int64_t{1} << f.order);
     return 0;
 }
 
@@ -135,7 +134,7 @@ int32_t createFft(DftPlan1D* plan)
 {
     const int64_t n = plan->length;
     int32_t order = kFftMinOrder;
-    while (order < kMaxOrder && (int64_t{1} << order) < n)
+    while (order < kFftMaxOrder && (int64_t{1} << order) < n)
         ++order;
     if ((int64_t{1} << order) != n)
         return kPlanBadLength;
@@ -164,7 +163,7 @@ int32_t createFft(DftPlan1D* plan)
         fillColumnTwiddles(f, reinterpret_cast<Complex*>(next));
     }
     plan->kindData = f;
-    plan->kindWorkBytes = kindWorkBytes(*f, plan->kernels);
+    plan->kindWorkBytes = kindWorkBytes(*f, plan);
     return kPlanOk;
 }
 

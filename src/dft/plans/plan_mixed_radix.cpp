@@ -110,7 +110,7 @@ int32_t mixedRadixCreate(DftPlan1D* plan)
     planRelease(circle);
     plan->kindData = t;
     // In place, the permuted first stage reads a copy of the input.
-    plan->kindWorkBytes = widestVectorBytes(plan->kernels, n);
+    plan->kindWorkBytes = groupVectorBytes(plan, n);
     return kPlanOk;
 }
 
