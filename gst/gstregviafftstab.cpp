@@ -469,7 +469,7 @@ gboolean stop(GstBaseTransform* trans)
     return TRUE;
 }
 
-void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec)
+void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec)
 {
     auto* self = GST_REGVIAFFT_STAB(object);
     GST_OBJECT_LOCK(self);
@@ -499,7 +499,7 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* spe
         const std::string given = text != nullptr ? text : "";
         int a = 0, b = 0;
         if (!parsePair(given, a, b)) {
-            g_warning("regviafftstab: %s must be WxH or N pixels, not '%s'", g_param_spec_get_name(spec),
+            g_warning("regviafftstab: %s must be WxH or N pixels, not '%s'", g_param_spec_get_name(pspec),
                       given.c_str());
             break;
         }
@@ -525,7 +525,7 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* spe
         p.attachMeta = g_value_get_boolean(value);
         break;
     default:
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
         break;
     }
     // Whether to report and how to path: only the former needs no new path.
@@ -534,7 +534,7 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* spe
     GST_OBJECT_UNLOCK(self);
 }
 
-void getProperty(GObject* object, guint id, GValue* value, GParamSpec* spec)
+void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec)
 {
     auto* self = GST_REGVIAFFT_STAB(object);
     GST_OBJECT_LOCK(self);
@@ -583,7 +583,7 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* spec)
         g_value_set_boolean(value, p.attachMeta);
         break;
     default:
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
         break;
     }
     GST_OBJECT_UNLOCK(self);

@@ -176,9 +176,9 @@ const std::vector<OptionSpec>& optionTable()
 
 const OptionSpec* findOption(const std::string& name)
 {
-    for (const OptionSpec& spec : optionTable())
-        if (name == spec.name)
-            return &spec;
+    for (const OptionSpec& option : optionTable())
+        if (name == option.name)
+            return &option;
     return nullptr;
 }
 
@@ -223,21 +223,21 @@ Options parseOptions(const std::vector<std::string>& arguments)
         }
         const size_t equals = argument.find('=');
         const std::string name = argument.substr(0, equals);
-        const OptionSpec* spec = findOption(name);
-        if (spec == nullptr)
+        const OptionSpec* option = findOption(name);
+        if (option == nullptr)
             throw UsageError("unknown option " + name + " (see --help)");
         std::string value;
-        if (spec->value != nullptr) {
+        if (option->value != nullptr) {
             if (equals != std::string::npos)
                 value = argument.substr(equals + 1);
             else if (i + 1 < arguments.size())
                 value = arguments[++i];
             else
-                throw UsageError(name + " needs a value (" + spec->value + ")");
+                throw UsageError(name + " needs a value (" + option->value + ")");
         } else if (equals != std::string::npos) {
             throw UsageError(name + " takes no value");
         }
-        spec->apply(options, value);
+        option->apply(options, value);
     }
     if (options.help)
         return options;
@@ -261,12 +261,12 @@ std::string optionForSetting(const std::string& libraryMessage)
     while (end < libraryMessage.size() && std::isalpha(static_cast<unsigned char>(libraryMessage[end])))
         ++end;
     const std::string field = libraryMessage.substr(at + prefix.size(), end - at - prefix.size());
-    for (const OptionSpec& spec : optionTable()) {
-        if (spec.setting == nullptr)
+    for (const OptionSpec& option : optionTable()) {
+        if (option.setting == nullptr)
             continue;
-        const std::string fields = std::string(",") + spec.setting + ",";
+        const std::string fields = std::string(",") + option.setting + ",";
         if (fields.find("," + field + ",") != std::string::npos)
-            return libraryMessage.substr(0, at) + spec.name + libraryMessage.substr(end);
+            return libraryMessage.substr(0, at) + option.name + libraryMessage.substr(end);
     }
     return libraryMessage;
 }
@@ -283,12 +283,12 @@ std::string helpText()
         "Without files, stabilises a built-in shaky sample into regviafft-sample/.\n"
         "\n"
         "options:\n";
-    for (const OptionSpec& spec : optionTable()) {
-        std::string head = std::string("  ") + spec.name;
-        if (spec.value != nullptr)
-            head += std::string(" ") + spec.value;
+    for (const OptionSpec& option : optionTable()) {
+        std::string head = std::string("  ") + option.name;
+        if (option.value != nullptr)
+            head += std::string(" ") + option.value;
         text += head + "\n";
-        std::string help = spec.help;
+        std::string help = option.help;
         size_t start = 0;
         while (start < help.size()) {
             const size_t end = help.find('\n', start);
