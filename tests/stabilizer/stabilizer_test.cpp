@@ -7,6 +7,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "RegViaFFT.h"
@@ -61,14 +62,18 @@ std::vector<MotionRecord> stabilise(const Settings& settings, std::vector<Frame>
     return stabilise(stabilizer, frames, format);
 }
 
+// What runs over the same frames must agree on: index, motion, path, correction.
+auto outcome(const MotionRecord& r)
+{
+    return std::make_tuple(r.index, r.motionX, r.motionY, r.pathX, r.pathY, r.correctionX, r.correctionY);
+}
+
 // A camera that moves by (dx, dy) per frame from (x0, y0).
 std::vector<Frame> panning(const Scene& scene, int frames, int x0, int y0, int dx, int dy)
 {
-    std::vector<int> xs, ys;
-    for (int t = 0; t < frames; ++t) {
-        xs.push_back(x0 + dx * t);
-        ys.push_back(y0 + dy * t);
-    }
+    std::vector<int> xs(frames), ys(frames);
+    for (int t = 0; t < frames; ++t)
+        xs[t] = x0 + dx * t, ys[t] = y0 + dy * t;
     return streams::along(scene, xs, ys, kWidth, kHeight);
 }
 
@@ -90,48 +95,41 @@ std::vector<Frame> shaking(const Scene& scene, int frames, int x0, int y0, int r
 
 }  // namespace
 
-TEST(Stabilizer, MotionlessStreamGivesZeroCorrectionInEveryMode)
+TEST(Stabilizer, SteadyCameraNeedsNoCorrectionOnceItsPathIsKnown)
 {
-    const Scene scene(200, 160, 3);
-    std::vector<Frame> frames = panning(scene, 40, 20, 20, 0, 0);
-    for (PathMode mode : kModes) {
-        const std::vector<MotionRecord> records = stabilise(settingsFor(mode), frames);
-        ASSERT_EQ(records.size(), frames.size()) << modeName(mode);
-        for (const MotionRecord& r : records) {
-            EXPECT_TRUE(r.analysed);
-            EXPECT_EQ(r.motionX, 0.0);
-            EXPECT_EQ(r.motionY, 0.0);
-            EXPECT_EQ(r.correctionX, 0.0) << modeName(mode) << " frame " << r.index;
-            EXPECT_EQ(r.correctionY, 0.0) << modeName(mode) << " frame " << r.index;
-        }
-    }
-}
-
-TEST(Stabilizer, SteadyPanGetsNoOffsetInLagAndSettlesInCausal)
-{
+    // Still in every mode; panning right and down, which the lag fit follows
+    // at once and the tracker has to learn.
     const Scene scene(800, 480, 4);
-    std::vector<Frame> frames = panning(scene, 300, 10, 10, 2, 1);
-    const std::vector<MotionRecord> lag = stabilise(settingsFor(PathMode::Lag), frames);
-    ASSERT_EQ(lag.size(), frames.size());
-    for (const MotionRecord& r : lag) {
-        // The camera moving right and down: the frame is brought back left and up.
-        if (r.index > 0) {
-            EXPECT_EQ(r.motionX, 2.0);
-            EXPECT_EQ(r.motionY, 1.0);
+    for (const auto& [dx, dy] : {std::pair{0, 0}, std::pair{2, 1}}) {
+        std::vector<Frame> frames = panning(scene, dx == 0 ? 40 : 300, 10, 10, dx, dy);
+        for (PathMode mode : kModes) {
+            if (mode == PathMode::Design && dx != 0)
+                continue;
+            const std::vector<MotionRecord> records = stabilise(settingsFor(mode), frames);
+            ASSERT_EQ(records.size(), frames.size()) << modeName(mode);
+            const bool learns = mode == PathMode::Causal && dx != 0;
+            double largest = 0.0;
+            for (const MotionRecord& r : records) {
+                EXPECT_TRUE(r.analysed);
+                // The camera moving right and down: the frame is brought back left and up.
+                EXPECT_EQ(r.motionX, r.index > 0 ? dx : 0) << modeName(mode) << " frame " << r.index;
+                EXPECT_EQ(r.motionY, r.index > 0 ? dy : 0) << modeName(mode) << " frame " << r.index;
+                EXPECT_EQ(r.pathX, dx * r.index);
+                largest = std::max(largest, std::fabs(r.correctionX));
+                if (!learns) {
+                    EXPECT_NEAR(r.correctionX, 0.0, dx == 0 ? 0.0 : 1e-9) << modeName(mode) << " frame " << r.index;
+                    EXPECT_NEAR(r.correctionY, 0.0, dx == 0 ? 0.0 : 1e-9) << modeName(mode) << " frame " << r.index;
+                }
+            }
+            if (learns) {
+                EXPECT_GT(largest, 1.0);
+                // Held at the budget while it learns, then settling (a few time constants).
+                for (size_t t = records.size() - 10; t < records.size(); ++t) {
+                    EXPECT_LT(std::fabs(records[t].correctionX), 0.1) << "frame " << t;
+                    EXPECT_LT(std::fabs(records[t].correctionY), 0.1) << "frame " << t;
+                }
+            }
         }
-        EXPECT_EQ(r.pathX, 2.0 * r.index);
-        EXPECT_NEAR(r.correctionX, 0.0, 1e-9) << "frame " << r.index;
-        EXPECT_NEAR(r.correctionY, 0.0, 1e-9) << "frame " << r.index;
-    }
-    const std::vector<MotionRecord> causal = stabilise(settingsFor(PathMode::Causal), frames);
-    double largest = 0.0;
-    for (const MotionRecord& r : causal)
-        largest = std::max(largest, std::fabs(r.correctionX));
-    EXPECT_GT(largest, 1.0);  // the tracker had to learn the pan
-    // Held at the budget while it learns, then settling (a few time constants).
-    for (size_t t = causal.size() - 10; t < causal.size(); ++t) {
-        EXPECT_LT(std::fabs(causal[t].correctionX), 0.1) << "frame " << t;
-        EXPECT_LT(std::fabs(causal[t].correctionY), 0.1) << "frame " << t;
     }
 }
 
@@ -245,11 +243,9 @@ TEST(Stabilizer, EveryFrameComesOutOnceInPushOrder)
             if (t % 3 != 1)
                 while (stabilizer.pull(record) == Pull::Ready)
                     ids.push_back(record.id);
-            if (mode == PathMode::Lag && t < 7) {
-                EXPECT_TRUE(ids.empty()) << "a record came out before its look-ahead";
-            }
+            EXPECT_TRUE(mode != PathMode::Lag || t >= 7 || ids.empty()) << "a record came out before its look-ahead";
         }
-        EXPECT_EQ(stabilizer.pull(record) == Pull::End, false);
+        EXPECT_NE(stabilizer.pull(record), Pull::End);
         stabilizer.finish();
         EXPECT_THROW(stabilizer.push(frames[0].view(PixelFormat::Packed4), 0), std::runtime_error);
         while (stabilizer.pull(record) == Pull::Ready)
@@ -268,21 +264,32 @@ TEST(Stabilizer, EveryFrameComesOutOnceInPushOrder)
     }
 }
 
-TEST(Stabilizer, PlanarAndPackedFramesGiveTheSameMotion)
+TEST(Stabilizer, EveryFormatAndACopyMadeMidStreamGiveTheSameRecords)
 {
     const Scene scene(260, 220, 14);
-    std::vector<Frame> frames = shaking(scene, 30, 50, 50, 10, 15);
+    std::vector<Frame> frames = shaking(scene, 40, 50, 50, 10, 15);
+    std::vector<Frame> rest(frames.begin() + 20, frames.end());
     for (PathMode mode : kModes) {
         const std::vector<MotionRecord> packed = stabilise(settingsFor(mode), frames);
-        for (PixelFormat format : {PixelFormat::I420, PixelFormat::NV12, PixelFormat::Packed3}) {
-            const std::vector<MotionRecord> planar = stabilise(settingsFor(mode), frames, format);
-            ASSERT_EQ(planar.size(), packed.size());
-            for (size_t t = 0; t < packed.size(); ++t) {
-                EXPECT_EQ(planar[t].motionX, packed[t].motionX) << modeName(mode) << " " << t;
-                EXPECT_EQ(planar[t].motionY, packed[t].motionY) << modeName(mode) << " " << t;
-                EXPECT_EQ(planar[t].correctionX, packed[t].correctionX) << modeName(mode);
-                EXPECT_EQ(planar[t].correctionY, packed[t].correctionY) << modeName(mode);
+        std::vector<std::vector<MotionRecord>> others;
+        for (PixelFormat format : {PixelFormat::I420, PixelFormat::NV12, PixelFormat::Packed3})
+            others.push_back(stabilise(settingsFor(mode), frames, format));
+        // The original and its copy both carry on from the records still held.
+        Stabilizer original(settingsFor(mode));
+        MotionRecord record;
+        for (int t = 0; t < 20; ++t) {
+            original.push(frames[t].view(PixelFormat::Packed4), t);
+            while (original.pull(record) == Pull::Ready) {
             }
+        }
+        Stabilizer copy = original;
+        others.push_back(stabilise(original, rest));
+        others.push_back(stabilise(copy, rest));
+        for (const std::vector<MotionRecord>& other : others) {
+            ASSERT_GE(packed.size(), other.size());
+            const size_t skipped = packed.size() - other.size();
+            for (size_t i = 0; i < other.size(); ++i)
+                EXPECT_EQ(outcome(other[i]), outcome(packed[skipped + i])) << modeName(mode);
         }
     }
 }
@@ -306,9 +313,7 @@ TEST(Stabilizer, StreamOpeningOnBlackIsStabilisedOnceTextureAppears)
                 EXPECT_EQ(r.correctionX, 0.0);
                 EXPECT_EQ(r.correctionY, 0.0);
             }
-            if (r.index == 8) {
-                EXPECT_GT(r.templateCount, 0);
-            }
+            EXPECT_TRUE(r.index != 8 || r.templateCount > 0);
             corrected += r.correctionX != 0.0;
         }
         EXPECT_GT(corrected, 20) << modeName(mode);
@@ -346,7 +351,6 @@ TEST(Stabilizer, FramesOfAnotherSizeOrBadViewsAreRefusedWithTheirFault)
     ASSERT_EQ(stabilizer.pull(record), Pull::Ready);
     EXPECT_EQ(record.index, 0);
 
-    std::vector<std::uint8_t> out(frame.packed.size());
     EXPECT_THROW(stabilizer.render(record, frame.view(PixelFormat::Packed4),
                                    frame.view(PixelFormat::I420)),
                  std::invalid_argument);
@@ -354,29 +358,4 @@ TEST(Stabilizer, FramesOfAnotherSizeOrBadViewsAreRefusedWithTheirFault)
     EXPECT_THROW(stabilizer.render(record, frame.view(PixelFormat::Packed4),
                                    FrameView::packed(frame.packed.data() + 4, kWidth, kHeight)),
                  std::invalid_argument);
-}
-
-TEST(Stabilizer, CopyContinuesTheStreamIndependently)
-{
-    const Scene scene(260, 220, 19);
-    std::vector<Frame> frames = shaking(scene, 40, 50, 50, 10, 20);
-    for (PathMode mode : kModes) {
-        Stabilizer original(settingsFor(mode));
-        MotionRecord record;
-        for (int t = 0; t < 20; ++t) {
-            original.push(frames[t].view(PixelFormat::Packed4), t);
-            while (original.pull(record) == Pull::Ready) {
-            }
-        }
-        Stabilizer copy = original;
-        std::vector<Frame> rest(frames.begin() + 20, frames.end());
-        const std::vector<MotionRecord> a = stabilise(original, rest);
-        const std::vector<MotionRecord> b = stabilise(copy, rest);
-        ASSERT_EQ(a.size(), b.size());
-        for (size_t t = 0; t < a.size(); ++t) {
-            EXPECT_EQ(a[t].index, b[t].index);
-            EXPECT_EQ(a[t].correctionX, b[t].correctionX) << modeName(mode);
-            EXPECT_EQ(a[t].pathY, b[t].pathY) << modeName(mode);
-        }
-    }
 }
