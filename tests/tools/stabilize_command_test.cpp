@@ -1,5 +1,5 @@
 // regviafft-stabilize end to end, on small files the tests write: what comes
-// out, what survives, and how each kind of trouble is reported.
+// out, what survives damage, and how each kind of trouble is reported.
 #include <gtest/gtest.h>
 
 extern "C" {
@@ -8,50 +8,88 @@ extern "C" {
 }
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <random>
+#include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "command_runs.h"
 #include "media_files.h"
 
 namespace {
 
-using namespace command_runs;
+constexpr int kWidth = 160;
+constexpr int kHeight = 120;
+const std::string kProgram = REGVIAFFT_STABILIZE_PROGRAM;
 
-// The motion table: one map of column to value per frame.
-std::vector<std::vector<double>> readTable(const std::string& path, std::vector<std::string>& header)
+// A path in a folder of the test's own.
+std::string scratch(const std::string& name)
 {
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    std::stringstream names(line);
-    header.clear();
-    for (std::string name; std::getline(names, name, ',');)
-        header.push_back(name);
-    std::vector<std::vector<double>> rows;
-    while (std::getline(in, line)) {
-        std::stringstream cells(line);
-        std::vector<double> row;
-        for (std::string cell; std::getline(cells, cell, ',');)
-            row.push_back(std::stod(cell));
-        rows.push_back(row);
-    }
-    return rows;
+    static const std::string folder = [] {
+        char pattern[] = "/tmp/regviafft-cli-XXXXXX";
+        return std::string(mkdtemp(pattern));
+    }();
+    return folder + "/" + name;
 }
 
-int column(const std::vector<std::string>& header, const std::string& name)
+bool exists(const std::string& path)
 {
-    const auto at = std::find(header.begin(), header.end(), name);
-    EXPECT_NE(at, header.end()) << name;
-    return static_cast<int>(at - header.begin());
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+std::string bytesOf(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void writeBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A shaky clip of the tests' size written to a scratch file of that name.
+std::string clipFile(const std::string& name, int frames, unsigned seed, const std::string& codec = "ffv1")
+{
+    media::ShakyClip shaky = media::shakyClip(kWidth, kHeight, frames, seed);
+    shaky.clip.codec = codec;
+    media::writeClip(scratch(name), shaky.clip);
+    return scratch(name);
+}
+
+// The one line the command writes for a failure.
+void expectOneLineFailure(const media::Run& run, const std::string& says)
+{
+    EXPECT_NE(run.status, 0) << run.errors;
+    EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
+    EXPECT_EQ(run.errors.rfind("regviafft-stabilize: ", 0), 0u) << run.errors;
+    EXPECT_NE(run.errors.find(says), std::string::npos) << run.errors;
+}
+
+// The motion table: each column's values by its name.
+std::map<std::string, std::vector<double>> readTable(const std::string& path)
+{
+    std::ifstream in(path);
+    std::string line, cell;
+    std::getline(in, line);
+    std::vector<std::string> names;
+    for (std::stringstream header(line); std::getline(header, cell, ',');)
+        names.push_back(cell);
+    std::map<std::string, std::vector<double>> columns;
+    while (std::getline(in, line)) {
+        std::stringstream cells(line);
+        for (const std::string& name : names)
+            if (std::getline(cells, cell, ','))
+                columns[name].push_back(std::stod(cell));
+    }
+    return columns;
 }
 
 // Encoders that drive a graphics card or a video device this machine may lack.
@@ -71,36 +109,45 @@ TEST(StabilizeCommand, KnownShiftsComeBackInTheMotionTableAndTheFrames)
     const media::ShakyClip shaky = media::shakyClip(kWidth, kHeight, 40, 3);
     const std::string input = scratch("shaky.mkv");
     media::writeClip(input, shaky.clip);
-    // Lossless into Matroska, where every pixel is checked; H.264 into MP4.
-    for (const auto& [name, codec] : {std::pair{"steady.mkv", "ffv1"}, std::pair{"steady.mp4", "libx264"}}) {
-        const std::string output = scratch(name), table = scratch(std::string(name) + ".csv");
-        const media::Run run = media::runProgram(
-            kProgram, {"--quiet", "--codec", codec, "--whole-pixel", "--mode", "causal", "--motion", table, input, output});
+    const media::Contents in = media::readClip(input);
+    // Lossless into Matroska, where every pixel is checked; H.264 into MP4;
+    // and "-": Matroska on standard output, in the default H.264.
+    struct Output {
+        std::string name, codec, decoded;
+    };
+    for (const Output& o : {Output{"steady.mkv", "ffv1", "ffv1"}, Output{"steady.mp4", "libx264", "h264"},
+                            Output{"-", "", "h264"}}) {
+        const std::string output = scratch(o.name == "-" ? "stdout.bin" : o.name), table = output + ".csv";
+        std::vector<std::string> arguments{"--quiet", "--whole-pixel", "--mode", "causal", "--motion", table, input,
+                                           o.name == "-" ? "-" : output};
+        if (!o.codec.empty())
+            arguments.insert(arguments.begin(), {"--codec", o.codec});
+        const media::Run run = media::runProgram(kProgram, arguments, o.name == "-" ? output : "");
         ASSERT_EQ(run.status, 0) << run.errors;
         EXPECT_EQ(run.errors, "");
-        const media::Contents in = media::readClip(input), out = media::readClip(output);
-        ASSERT_EQ(out.lumas.size(), in.lumas.size()) << name;
+        const media::Contents out = media::readClip(output);
+        EXPECT_EQ(out.videoCodec, o.decoded);
+        EXPECT_TRUE(o.name != "-" || out.container == "matroska,webm") << out.container;
+        ASSERT_EQ(out.lumas.size(), in.lumas.size()) << o.name;
         // Time stamps, variable rate included, and the audio come through.
         for (size_t t = 0; t < in.seconds.size(); ++t)
-            EXPECT_NEAR(out.seconds[t], in.seconds[t], 1e-3) << name << " frame " << t;
-        EXPECT_EQ(out.audioSamples, in.audioSamples) << name;
-        EXPECT_EQ(out.audioPackets, in.audioPackets) << name;
+            EXPECT_NEAR(out.seconds[t], in.seconds[t], 1e-3) << o.name << " frame " << t;
+        EXPECT_EQ(out.audioSamples, in.audioSamples) << o.name;
+        EXPECT_EQ(out.audioPackets, in.audioPackets) << o.name;
 
-        std::vector<std::string> header;
-        const auto rows = readTable(table, header);
-        ASSERT_EQ(rows.size(), in.lumas.size());
-        const int mx = column(header, "motion_x"), my = column(header, "motion_y");
-        const int cx = column(header, "correction_x"), cy = column(header, "correction_y");
+        std::map<std::string, std::vector<double>> rows = readTable(table);
+        for (const char* name : {"motion_x", "motion_y", "correction_x", "correction_y"})
+            ASSERT_EQ(rows[name].size(), in.lumas.size()) << name;
         int moved = 0;
-        for (size_t t = 0; t < rows.size(); ++t) {
+        for (size_t t = 0; t < in.lumas.size(); ++t) {
             // The camera moving right brings the frame back by moving it right.
-            EXPECT_EQ(rows[t][mx], shaky.stepX(t)) << "frame " << t;
-            EXPECT_EQ(rows[t][my], shaky.stepY(t)) << "frame " << t;
-            const int ox = static_cast<int>(rows[t][cx]), oy = static_cast<int>(rows[t][cy]);
+            EXPECT_EQ(rows["motion_x"][t], shaky.stepX(t)) << "frame " << t;
+            EXPECT_EQ(rows["motion_y"][t], shaky.stepY(t)) << "frame " << t;
+            const int ox = static_cast<int>(rows["correction_x"][t]), oy = static_cast<int>(rows["correction_y"][t]);
             moved += ox != 0 || oy != 0;
             // H.264 at quality 18 leaves a level or two on average, a grain's
             // worth at most; a frame moved wrongly is off by tens everywhere.
-            const int tolerance = std::string(codec) == "ffv1" ? 0 : 48;
+            const int tolerance = o.codec == "ffv1" ? 0 : 48;
             double error = 0.0;
             for (int r = 0; r < kHeight; ++r)
                 for (int c = 0; c < kWidth; ++c) {
@@ -108,10 +155,10 @@ TEST(StabilizeCommand, KnownShiftsComeBackInTheMotionTableAndTheFrames)
                     const bool covered = sr >= 0 && sr < kHeight && sc >= 0 && sc < kWidth;
                     const int expected = covered ? in.lumas[t][static_cast<size_t>(sr) * kWidth + sc] : 16;
                     const int got = out.lumas[t][static_cast<size_t>(r) * kWidth + c];
-                    ASSERT_LE(std::abs(got - expected), tolerance) << name << " frame " << t << " at " << r << "," << c;
+                    ASSERT_LE(std::abs(got - expected), tolerance) << o.name << " frame " << t << " at " << r << "," << c;
                     error += std::abs(got - expected);
                 }
-            EXPECT_LT(error / (kWidth * kHeight), tolerance == 0 ? 1e-9 : 2.0) << name << " frame " << t;
+            EXPECT_LT(error / (kWidth * kHeight), tolerance == 0 ? 1e-9 : 2.0) << o.name << " frame " << t;
         }
         EXPECT_GT(moved, 20);
     }
@@ -119,9 +166,7 @@ TEST(StabilizeCommand, KnownShiftsComeBackInTheMotionTableAndTheFrames)
 
 TEST(StabilizeCommand, EveryOfferedEncoderRoundTripsOrIsRefusedInOneLine)
 {
-    const media::ShakyClip shaky = media::shakyClip(kWidth, kHeight, 12, 5);
-    const std::string input = scratch("codecs.mkv");
-    media::writeClip(input, shaky.clip);
+    const std::string input = clipFile("codecs.mkv", 12, 5);
     int roundTrips = 0;
     void* state = nullptr;
     const AVOutputFormat* matroska = av_guess_format("matroska", nullptr, nullptr);
@@ -138,59 +183,82 @@ TEST(StabilizeCommand, EveryOfferedEncoderRoundTripsOrIsRefusedInOneLine)
             continue;
         }
         const media::Contents out = media::readClip(output);
-        EXPECT_EQ(out.lumas.size(), shaky.clip.lumas.size()) << codec->name;
+        EXPECT_EQ(out.lumas.size(), 12u) << codec->name;
         EXPECT_EQ(out.width, kWidth) << codec->name;
         ++roundTrips;
-    }
-    for (const char* needed : {"libx264", "ffv1"}) {
-        const media::Run run = media::runProgram(kProgram, {"--quiet", "--codec", needed, input, scratch("needed.mkv")});
-        EXPECT_EQ(run.status, 0) << needed << ": " << run.errors;
     }
     EXPECT_GT(roundTrips, 10);
 }
 
-TEST(StabilizeCommand, DashWritesMatroskaToStandardOutput)
+TEST(StabilizeCommand, DamagedInputKeepsEveryFrameThatCanBeDecoded)
 {
-    const media::ShakyClip shaky = media::shakyClip(kWidth, kHeight, 15, 7);
-    const std::string input = scratch("piped.mkv"), piped = scratch("stdout.bin");
-    media::writeClip(input, shaky.clip);
-    const media::Run run = media::runProgram(kProgram, {"--quiet", input, "-"}, piped);
-    ASSERT_EQ(run.status, 0) << run.errors;
-    const media::Contents out = media::readClip(piped);
-    EXPECT_EQ(out.container, "matroska,webm");
-    EXPECT_EQ(out.videoCodec, "h264");
-    EXPECT_EQ(out.lumas.size(), shaky.clip.lumas.size());
-    EXPECT_EQ(out.audioSamples, media::readClip(input).audioSamples);
+    // A file cut off mid-frame.
+    const std::string whole = bytesOf(clipFile("whole.mkv", 30, 21)), cut = scratch("cut.mkv");
+    writeBytes(cut, whole.substr(0, whole.size() * 6 / 10));
+    // Motion JPEG, each frame starting with the marker FF D8 FF: wipe the
+    // tenth one's headers and the decoder refuses that frame alone.
+    std::string jpeg = bytesOf(clipFile("jpeg.mkv", 25, 22, "mjpeg"));
+    size_t at = 0;
+    for (int frame = 0; frame < 10; ++frame)
+        at = jpeg.find("\xFF\xD8\xFF", at + 1);
+    ASSERT_NE(at, std::string::npos);
+    constexpr size_t kHeaders = 600;  // markers and tables; a frame here is a few kB
+    jpeg.replace(at, kHeaders, kHeaders, '\0');
+    const std::string damaged = scratch("damaged.mkv");
+    writeBytes(damaged, jpeg);
+    for (const std::string& input : {cut, damaged}) {
+        const std::string output = input + ".out.mkv";
+        const media::Run run = media::runProgram(kProgram, {"--codec", "ffv1", input, output});
+        EXPECT_EQ(run.status, 0) << run.errors;
+        const size_t frames = media::readClip(output).lumas.size();
+        EXPECT_EQ(frames, media::readClip(input).lumas.size()) << input;
+        if (input == cut) {
+            EXPECT_GT(frames, 5u);
+            EXPECT_LT(frames, 30u);
+        } else {
+            EXPECT_EQ(frames, 24u);
+            EXPECT_NE(run.errors.find("warning: 1 damaged video packet of " + damaged + " passed over"),
+                      std::string::npos) << run.errors;
+        }
+    }
 }
 
 TEST(StabilizeCommand, EachKindOfTroubleIsOneLineAndLeavesNoCompleteFile)
 {
-    const media::ShakyClip shaky = media::shakyClip(kWidth, kHeight, 10, 9);
-    const std::string good = scratch("good.mkv");
-    media::writeClip(good, shaky.clip);
-    const std::string text = scratch("notes.mkv");
-    std::ofstream(text) << "not a video at all\n";
-    const std::string truncated = scratch("truncated.mkv");
-    {
-        std::ifstream in(good, std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::ofstream(truncated, std::ios::binary) << bytes.substr(0, 300);
-    }
+    const std::string good = clipFile("good.mkv", 10, 9);
+    const std::string text = scratch("notes.mkv"), truncated = scratch("truncated.mkv");
+    writeBytes(text, "not a video at all\n");
+    writeBytes(truncated, bytesOf(good).substr(0, 300));
     const std::string audioOnly = scratch("audio-only.mkv");
-    media::Clip tone = shaky.clip;
-    tone.lumas.clear();
-    media::writeClip(audioOnly, tone);
+    media::writeClip(audioOnly, media::Clip{});  // a tone and no frames
+    // Two MPEG transport streams one after the other are one stream whose
+    // frames grow at the join.
+    const std::string joined = scratch("joined.ts");
+    std::string joinedBytes;
+    for (const auto& [width, height] : {std::pair{160, 120}, std::pair{192, 144}}) {
+        media::ShakyClip part = media::shakyClip(width, height, 10, static_cast<unsigned>(width));
+        part.clip.codec = "libx264";
+        part.clip.container = "mpegts";
+        part.clip.audio = false;
+        media::writeClip(joined, part.clip);
+        joinedBytes += bytesOf(joined);
+    }
+    writeBytes(joined, joinedBytes);
+    ASSERT_EQ(media::readClip(joined).lumas.size(), 20u);
     const std::string out = scratch("out.mkv");
     struct Case {
         std::vector<std::string> arguments;
         std::string says;
         int status;
+        long fileSizeLimit = 0;  // as on a disk that fills
+        std::string stdoutPath = "";
     };
     const Case cases[] = {
         {{scratch("missing.mkv"), out}, "cannot open " + scratch("missing.mkv") + ": No such file", 1},
         {{text, out}, "cannot open " + text, 1},
         {{truncated, out}, truncated, 1},
         {{audioOnly, out}, audioOnly + " has no video stream", 1},
+        {{joined, out}, "the frame size changes from 160x120 to 192x144 at frame 10", 1},
         {{"--frobnicate", good, out}, "unknown option --frobnicate", 2},
         {{"--lag", "500", good, out}, "--lag: '500' is not from 0 to 120", 2},
         {{"--budget", "nan", good, out}, "--budget: 'nan' is not a number", 2},
@@ -200,9 +268,11 @@ TEST(StabilizeCommand, EachKindOfTroubleIsOneLineAndLeavesNoCompleteFile)
         {{"--codec", "nonesuch", good, out}, "no video encoder named 'nonesuch'", 1},
         {{good, scratch("no/such/folder/out.mkv")}, "cannot write " + scratch("no/such/folder/out.mkv"), 1},
         {{good, scratch("out.unknownext")}, "cannot tell the container", 1},
+        {{"--quiet", "--codec", "ffv1", good, out}, "cannot write " + out + ": File too large", 1, 20000},
+        {{"--quiet", good, "-"}, "No space left on device", 1, 0, "/dev/full"},
     };
     for (const Case& c : cases) {
-        const media::Run run = media::runProgram(kProgram, c.arguments);
+        const media::Run run = media::runProgram(kProgram, c.arguments, c.stdoutPath, 0, c.fileSizeLimit);
         expectOneLineFailure(run, c.says);
         EXPECT_EQ(run.status, c.status) << run.errors;
         for (const std::string& path : {out, out + ".partial", scratch("no/such/folder/out.mkv")})
@@ -212,9 +282,7 @@ TEST(StabilizeCommand, EachKindOfTroubleIsOneLineAndLeavesNoCompleteFile)
 
 TEST(StabilizeCommand, InterruptedRunLeavesAPlayableFileOfTheFramesSoFar)
 {
-    const media::ShakyClip shaky = media::shakyClip(kWidth, kHeight, 400, 11);
-    const std::string input = scratch("long.mkv"), output = scratch("stopped.mp4");
-    media::writeClip(input, shaky.clip);
+    const std::string input = clipFile("long.mkv", 400, 11), output = scratch("stopped.mp4");
     // Interrupted once the first progress line shows that frames are coming out.
     const media::Run run =
         media::runProgram(kProgram, {"--preset", "veryslow", input, output}, "", 1);
