@@ -7,6 +7,7 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 
 #include "regviafft/stabilizer.h"
 
@@ -46,12 +47,9 @@ TEST(Settings, MeasurementDefaultsFollowTheFrameSize)
                               Expected{3840, 2160, 8, 1024, 256}, Expected{539, 1000, 1, 128, 32},
                               Expected{540, 1000, 2, 256, 64}, Expected{16, 16, 1, 8, 2}}) {
         const Settings r = resolveSettings(sized(e.width, e.height));
-        EXPECT_EQ(*r.divisor, e.divisor) << e.width << "x" << e.height;
-        EXPECT_EQ(*r.templateWidth, e.side) << e.width << "x" << e.height;
-        EXPECT_EQ(*r.templateHeight, e.side);
-        EXPECT_EQ(*r.marginX, e.margin);
-        EXPECT_EQ(*r.marginY, e.margin);
-        EXPECT_EQ(*r.templateCount, kMaxTemplates);
+        EXPECT_EQ(std::tie(*r.divisor, *r.templateWidth, *r.templateHeight, *r.marginX, *r.marginY, *r.templateCount),
+                  std::tie(e.divisor, e.side, e.side, e.margin, e.margin, kMaxTemplates))
+            << e.width << "x" << e.height;
     }
     Settings lag = sized(640, 360);
     lag.mode = PathMode::Lag;
