@@ -59,18 +59,23 @@ void encode(AVFormatContext* format, AVCodecContext* codec, AVStream* stream, AV
     av_packet_free(&packet);
 }
 
-AVCodecContext* openEncoder(const char* name, AVFormatContext* format, void (*configure)(AVCodecContext*, const Clip&),
-                            const Clip& clip)
+// A stream of the file and its encoder, set up by `configure`; the stream
+// takes the encoder's time base.
+AVStream* addStream(AVFormatContext* format, Context& encoder, const char* name,
+                    void (*configure)(AVCodecContext*, const Clip&), const Clip& clip)
 {
     const AVCodec* codec = avcodec_find_encoder_by_name(name);
     if (codec == nullptr)
         throw std::runtime_error(std::string("no encoder ") + name);
-    AVCodecContext* context = avcodec_alloc_context3(codec);
-    configure(context, clip);
+    encoder.codec = avcodec_alloc_context3(codec);
+    configure(encoder.codec, clip);
     if (format->oformat->flags & AVFMT_GLOBALHEADER)
-        context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    check(avcodec_open2(context, codec, nullptr), name);
-    return context;
+        encoder.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    check(avcodec_open2(encoder.codec, codec, nullptr), name);
+    AVStream* stream = avformat_new_stream(format, nullptr);
+    check(avcodec_parameters_from_context(stream->codecpar, encoder.codec), name);
+    stream->time_base = encoder.codec->time_base;
+    return stream;
 }
 
 void writeVideo(AVFormatContext* format, AVCodecContext* codec, AVStream* stream, const Clip& clip)
@@ -151,8 +156,9 @@ void writeClip(const std::string& path, const Clip& clip)
     check(avformat_alloc_output_context2(&format, nullptr, clip.container.c_str(), path.c_str()), "output");
     Context video, audio;
     AVStream* videoStream = nullptr;
-    if (!clip.lumas.empty()) {
-        video.codec = openEncoder(clip.codec.c_str(), format, [](AVCodecContext* c, const Clip& clip) {
+    AVStream* audioStream = nullptr;
+    if (!clip.lumas.empty())
+        videoStream = addStream(format, video, clip.codec.c_str(), [](AVCodecContext* c, const Clip& clip) {
             c->width = clip.width;
             c->height = clip.height;
             // 4:2:0, in the full-range flavour for encoders that take only that.
@@ -160,23 +166,14 @@ void writeClip(const std::string& path, const Clip& clip)
             c->time_base = kMillis;
             c->framerate = {30, 1};
         }, clip);
-        videoStream = avformat_new_stream(format, nullptr);
-        check(avcodec_parameters_from_context(videoStream->codecpar, video.codec), "video");
-        videoStream->time_base = kMillis;
-    }
-    AVStream* audioStream = nullptr;
-    if (clip.audio) {
-        audio.codec = openEncoder("aac", format, [](AVCodecContext* c, const Clip&) {
+    if (clip.audio)
+        audioStream = addStream(format, audio, "aac", [](AVCodecContext* c, const Clip&) {
             c->sample_fmt = AV_SAMPLE_FMT_FLTP;
             c->sample_rate = kSampleRate;
             c->ch_layout = AV_CHANNEL_LAYOUT_MONO;
             c->bit_rate = 64000;
             c->time_base = {1, kSampleRate};
         }, clip);
-        audioStream = avformat_new_stream(format, nullptr);
-        check(avcodec_parameters_from_context(audioStream->codecpar, audio.codec), "audio");
-        audioStream->time_base = {1, kSampleRate};
-    }
     check(avio_open(&format->pb, path.c_str(), AVIO_FLAG_WRITE), "open");
     check(avformat_write_header(format, nullptr), "header");
     if (videoStream != nullptr)
