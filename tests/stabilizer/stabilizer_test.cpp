@@ -133,28 +133,42 @@ TEST(Stabilizer, SteadyCameraNeedsNoCorrectionOnceItsPathIsKnown)
     }
 }
 
-TEST(Stabilizer, CorrectionNeverExceedsTheBudget)
+TEST(Stabilizer, CorrectionStartsWithTextureAndNeverExceedsTheBudget)
 {
+    // Black frames, with nothing to measure, then a shake reaching 20 pixels.
     const Scene scene(260, 220, 5);
-    std::vector<Frame> frames = shaking(scene, 80, 50, 50, 20, 7);
+    std::vector<Frame> frames(8, Frame(streams::Bytes(static_cast<size_t>(kWidth) * kHeight, 0), kWidth, kHeight));
+    const std::vector<Frame> shaken = shaking(scene, 80, 50, 50, 20, 7);
+    frames.insert(frames.end(), shaken.begin(), shaken.end());
     for (PathMode mode : {PathMode::Causal, PathMode::Lag}) {
         for (bool wholePixel : {false, true}) {
             Settings s = settingsFor(mode);
             s.budgetPercent = 4.7;  // 7.52 x 5.64 pixels: whole pixels must round inwards
             s.wholePixel = wholePixel;
+            const std::vector<MotionRecord> records = stabilise(s, frames);
+            ASSERT_EQ(records.size(), frames.size());
             double largestX = 0.0, largestY = 0.0;
-            for (const MotionRecord& r : stabilise(s, frames)) {
-                largestX = std::max(largestX, std::fabs(r.correctionX));
-                largestY = std::max(largestY, std::fabs(r.correctionY));
+            int corrected = 0;
+            for (const MotionRecord& r : records) {
+                EXPECT_EQ(r.analysed, r.index >= 8) << modeName(mode) << " frame " << r.index;
+                EXPECT_TRUE(r.index != 8 || r.templateCount > 0);
+                if (r.index < 8) {
+                    EXPECT_EQ(r.correctionX, 0.0);
+                    EXPECT_EQ(r.correctionY, 0.0);
+                }
                 if (wholePixel) {
                     EXPECT_EQ(r.correctionX, std::round(r.correctionX));
                     EXPECT_EQ(r.correctionY, std::round(r.correctionY));
                 }
+                largestX = std::max(largestX, std::fabs(r.correctionX));
+                largestY = std::max(largestY, std::fabs(r.correctionY));
+                corrected += r.correctionX != 0.0;
             }
             EXPECT_LE(largestX, 0.047 * kWidth) << modeName(mode);
             EXPECT_LE(largestY, 0.047 * kHeight) << modeName(mode);
-            // The shake reaches 20 pixels: the budget is used, not avoided.
+            // Once there is texture the budget is used, not avoided.
             EXPECT_GT(largestX, 0.6 * 0.047 * kWidth) << modeName(mode);
+            EXPECT_GT(corrected, 40) << modeName(mode);
         }
     }
 }
@@ -290,32 +304,6 @@ TEST(Stabilizer, EveryFormatAndACopyMadeMidStreamGiveTheSameRecords)
             for (size_t i = 0; i < other.size(); ++i)
                 EXPECT_EQ(outcome(other[i]), outcome(packed[skipped + i])) << modeName(mode);
         }
-    }
-}
-
-TEST(Stabilizer, StreamOpeningOnBlackIsStabilisedOnceTextureAppears)
-{
-    const Scene scene(260, 220, 16);
-    std::vector<Frame> frames;
-    const std::vector<std::uint8_t> black(static_cast<size_t>(kWidth) * kHeight, 0);
-    for (int t = 0; t < 8; ++t)
-        frames.emplace_back(black, kWidth, kHeight);
-    std::vector<Frame> shaken = shaking(scene, 40, 50, 50, 10, 17);
-    frames.insert(frames.end(), shaken.begin(), shaken.end());
-    for (PathMode mode : {PathMode::Causal, PathMode::Lag}) {
-        const std::vector<MotionRecord> records = stabilise(settingsFor(mode), frames);
-        ASSERT_EQ(records.size(), frames.size());
-        int corrected = 0;
-        for (const MotionRecord& r : records) {
-            EXPECT_EQ(r.analysed, r.index >= 8) << modeName(mode) << " frame " << r.index;
-            if (r.index < 8) {
-                EXPECT_EQ(r.correctionX, 0.0);
-                EXPECT_EQ(r.correctionY, 0.0);
-            }
-            EXPECT_TRUE(r.index != 8 || r.templateCount > 0);
-            corrected += r.correctionX != 0.0;
-        }
-        EXPECT_GT(corrected, 20) << modeName(mode);
     }
 }
 
