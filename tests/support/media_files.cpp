@@ -208,7 +208,6 @@ Contents readClip(const std::string& path)
         if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
             contents.videoCodec = codec->name;
             contents.width = par->width;
-            contents.height = par->height;
         }
     }
     AVPacket* packet = av_packet_alloc();

@@ -38,8 +38,7 @@ void writeClip(const std::string& path, const Clip& clip);
 struct Contents {
     std::string container;             // the demuxer's name
     std::string videoCodec;
-    int width = 0;
-    int height = 0;
+    int width = 0;                     // of the video stream
     std::vector<Plane> lumas;          // decoded, packed rows
     std::vector<double> seconds;       // presentation time of each frame
     int audioPackets = 0;
