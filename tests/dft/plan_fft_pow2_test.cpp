@@ -132,12 +132,3 @@ TEST(FftPow2, InPlaceOutOfPlaceAndCallerWorkAgreeBitForBit) {
         }
     }
 }
-
-TEST(FftPow2, CreateRejectsLengthsOutsideTheKind) {
-    for (const int64_t n : {int64_t{16}, int64_t{48}, int64_t{1} << 27, int64_t{3} << 20}) {
-        DftPlan1D* plan = nullptr;
-        EXPECT_EQ(planCreateOfKind(&plan, &scalarKernelSet, n, PlanKind::FftPow2, fullPlanUse(&scalarKernelSet)), kPlanBadLength)
-            << n;
-        EXPECT_EQ(plan, nullptr) << n;
-    }
-}
