@@ -48,22 +48,6 @@ TEST(KernelSets, EachClassSelectsItsOwnKernels)
     }
 }
 
-// The AVX variant's commit-time workspace starts on a page, the others' on 16 bytes.
-TEST(KernelSets, WorkspaceAlignmentFollowsTheVariant)
-{
-    fillSequentialThreadServices(sharedThreadServices());
-    for (const int32_t cls : {kClassSse42, kClassAvx}) {
-        const int32_t lengths[2] = {40, 79};
-        Descriptor d;
-        ASSERT_EQ(constructDescriptor(&d.h, variantForClass(cls), DFT_DOUBLE, DFT_COMPLEX, 2,
-                                      lengths), 0);
-        ASSERT_EQ(configureOutOfPlace(d.h, 40), 0);
-        ASSERT_NE(d.h->workspace, nullptr);
-        const uintptr_t address = reinterpret_cast<uintptr_t>(d.h->workspace);
-        EXPECT_EQ(address % (cls == kClassAvx ? 4096 : 16), 0u) << processorClassName(cls);
-    }
-}
-
 // Lane 0 and the last lane of every wider run against single-lane runs of
 // the same sequences.
 void expectWidthsAgree(const DftPlan1D* plan, const Signal& x, bool forward)
