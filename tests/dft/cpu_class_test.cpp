@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "dft_plans.h"
-#include "naive_dft.h"
 #include "descriptor/descriptor.h"
 #include "runtime/platform.h"
 #include "runtime/runtime.h"

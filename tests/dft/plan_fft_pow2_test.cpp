@@ -3,7 +3,6 @@
 #include <cfloat>
 
 #include "dft_plans.h"
-#include "naive_dft.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 
 #include "dft.h"
 #include "descriptor/descriptor.h"
+#include "naive_dft.h"
 #include "plans/plan_1d.h"
 
 using Signal = std::vector<_DFT_Complex16>;
@@ -132,10 +133,21 @@ inline LaneRun runLanes(const DftPlan1D* plan, const Signal& x, bool forward, La
             out[layout.at(t, i)] = sentinel;
         }
     }
-    run.gapsKept = true;
     for (const _DFT_Complex16& v : out)
         run.gapsKept = run.gapsKept && std::memcmp(&v, &sentinel, sizeof v) == 0;
     return run;
+}
+
+// The largest error over the lanes of a run, each against `expected` (the
+// transform of x) times its lane factor, relative to that lane's largest value.
+inline double laneError(const LaneRun& run, const Signal& expected)
+{
+    double worst = 0.0;
+    for (size_t t = 0; t < run.lanes.size(); ++t) {
+        const Signal lane = timesFactor(expected, laneFactor(static_cast<int32_t>(t)));
+        worst = std::fmax(worst, relativeError(run.lanes[t].data(), lane.data(), int64_t(lane.size())));
+    }
+    return worst;
 }
 
 // Memory hooks for the owner's lifetime: they fill each new block with
