@@ -126,7 +126,8 @@ Signal transformWith(const ProcessorVariant* variant, int32_t n1, int32_t n2)
     int32_t internalLengths[2] = {n2, n1};
     Descriptor d;
     EXPECT_EQ(constructDescriptor(&d.h, variant, DFT_DOUBLE, DFT_COMPLEX, 2, internalLengths), 0);
-    EXPECT_EQ(configureOutOfPlace(d.h, n2), 0);
+    const int32_t dense[3] = {0, n2, 1};
+    EXPECT_EQ(configure(d.h, DFT_NOT_INPLACE, dense, dense), 0);
     if (n2 == 79) {
         EXPECT_NE(d.h->workspace, nullptr);
         const uintptr_t address = reinterpret_cast<uintptr_t>(d.h->workspace);

@@ -19,21 +19,6 @@ struct Size {
     int32_t n1, n2;  // rows, row length
 };
 
-// Creates and commits with the given placement and strides (null: defaults);
-// the sum of the statuses.
-int32_t commitWith(Descriptor& d, const std::vector<int32_t>& lengths, int32_t placement,
-                   const int32_t* inStrides = nullptr, const int32_t* outStrides = nullptr)
-{
-    int32_t status = DftCreateDescriptor_d_md(&d.h, DFT_COMPLEX, static_cast<int32_t>(lengths.size()),
-                                              lengths.data());
-    status += DftSetValue(d.h, DFT_PLACEMENT, placement);
-    if (inStrides != nullptr)
-        status += DftSetValue(d.h, DFT_INPUT_STRIDES, inStrides);
-    if (outStrides != nullptr)
-        status += DftSetValue(d.h, DFT_OUTPUT_STRIDES, outStrides);
-    return status + DftCommitDescriptor(d.h);
-}
-
 int32_t compute(DFT_DESCRIPTOR_HANDLE h, bool forward, Signal& in, Signal& out)
 {
     return forward ? DftComputeForward(h, in.data(), out.data())
@@ -51,7 +36,7 @@ TEST(Driver2D, MatchesDefinitionInAndOutOfPlaceAndRoundTrips)
         SCOPED_TRACE(testing::Message() << s.n1 << "x" << s.n2);
         const int64_t count = int64_t{s.n1} * s.n2;
         Descriptor outOfPlace, inPlace;
-        ASSERT_EQ(createOutOfPlace(&outOfPlace.h, s.n1, s.n2), 0);
+        ASSERT_EQ(commitOutOfPlace(outOfPlace, s.n1, s.n2), 0);
         ASSERT_EQ(commitWith(inPlace, {s.n1, s.n2}, DFT_INPLACE), 0);
         Signal x = testSignal(count, 0.37);
         const Signal original = x;
@@ -92,7 +77,7 @@ TEST(Driver2D, ScaleIsAppliedOnceByTheShorterDimension)
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c[0] << "x" << c[1]);
         Descriptor plain, withScale;
-        ASSERT_EQ(createOutOfPlace(&plain.h, c[0], c[1]) + createOutOfPlace(&withScale.h, c[0], c[1]), 0);
+        ASSERT_EQ(commitOutOfPlace(plain, c[0], c[1]) + commitOutOfPlace(withScale, c[0], c[1]), 0);
         ASSERT_EQ(DftSetValue(withScale.h, DFT_FORWARD_SCALE, 0.25) +
                       DftSetValue(withScale.h, DFT_BACKWARD_SCALE, 2.0) +
                       DftCommitDescriptor(withScale.h), 0);
@@ -300,8 +285,8 @@ TEST(GeneralMethod, LengthLimitRefusesCommitAndAcceptsTwoToThe26)
 TEST(GeneralMethod, UserThreadSharesAreReturnedAndBadRequestsRefused)
 {
     Descriptor one, three;
-    ASSERT_EQ(createOutOfPlace(&one.h, 12, 20), 0);
-    ASSERT_EQ(createOutOfPlace(&three.h, 12, 20), 0);
+    ASSERT_EQ(commitOutOfPlace(one, 12, 20), 0);
+    ASSERT_EQ(commitOutOfPlace(three, 12, 20), 0);
     ASSERT_EQ(DftSetValue(three.h, DFT_NUMBER_OF_USER_THREADS, 3) + DftCommitDescriptor(three.h), 0);
     Signal x = testSignal(240, 0.33), expected(240), y(240);
     ASSERT_EQ(compute(one.h, true, x, expected), 0);

@@ -55,12 +55,11 @@ struct PlanOwner {
     }
 };
 
-// The plan's transform of x, out of place or in place on a copy.
-inline Signal runPlan(const DftPlan1D* plan, const Signal& x, bool forward, bool inPlace = false)
+// The plan's transform of x, out of place.
+inline Signal runPlan(const DftPlan1D* plan, const Signal& x, bool forward)
 {
-    Signal y = inPlace ? x : Signal(x.size());
-    const Complex* src = inPlace ? y.data() : x.data();
-    EXPECT_EQ((forward ? planForward : planBackward)(plan, src, y.data(), nullptr), kPlanOk);
+    Signal y(x.size());
+    EXPECT_EQ((forward ? planForward : planBackward)(plan, x.data(), y.data(), nullptr), kPlanOk);
     return y;
 }
 
@@ -185,19 +184,36 @@ struct RecordingHooks {
     }
 };
 
-// Placement, strides of rows of n2 elements, commit: the sum of the statuses.
-inline int32_t configureOutOfPlace(DFT_DESCRIPTOR_HANDLE h, int32_t n2)
+// Placement and strides (null: the dense defaults) set and the descriptor
+// committed, one call after another as the registration object does it: the
+// sum of the statuses.
+inline int32_t configure(DFT_DESCRIPTOR_HANDLE h, int32_t placement, const int32_t* inStrides = nullptr,
+                         const int32_t* outStrides = nullptr)
 {
-    int32_t strides[3] = {0, n2, 1};
-    return DftSetValue(h, DFT_PLACEMENT, DFT_NOT_INPLACE) + DftSetValue(h, DFT_INPUT_STRIDES, strides) +
-           DftSetValue(h, DFT_OUTPUT_STRIDES, strides) + DftCommitDescriptor(h);
+    int32_t status = DftSetValue(h, DFT_PLACEMENT, placement);
+    if (inStrides != nullptr)
+        status += DftSetValue(h, DFT_INPUT_STRIDES, inStrides);
+    if (outStrides != nullptr)
+        status += DftSetValue(h, DFT_OUTPUT_STRIDES, outStrides);
+    return status + DftCommitDescriptor(h);
 }
 
-inline int32_t createOutOfPlace(DFT_DESCRIPTOR_HANDLE* h, int32_t n1, int32_t n2)
+// A double-precision complex descriptor of the given lengths, slowest first,
+// configured as above.
+inline int32_t commitWith(Descriptor& d, const std::vector<int32_t>& lengths, int32_t placement,
+                          const int32_t* inStrides = nullptr, const int32_t* outStrides = nullptr)
 {
-    int32_t lengths[2] = {n1, n2};
-    int32_t status = DftCreateDescriptor_d_md(h, DFT_COMPLEX, 2, lengths);
-    return status != 0 ? status : configureOutOfPlace(*h, n2);
+    const int32_t dimension = static_cast<int32_t>(lengths.size());
+    const int32_t status = DftCreateDescriptor_d_md(&d.h, DFT_COMPLEX, dimension, lengths.data());
+    return status != 0 ? status : configure(d.h, placement, inStrides, outStrides);
+}
+
+// n1 rows of n2, out of place, with the dense strides given explicitly as the
+// registration object gives them.
+inline int32_t commitOutOfPlace(Descriptor& d, int32_t n1, int32_t n2)
+{
+    const int32_t dense[3] = {0, n2, 1};
+    return commitWith(d, {n1, n2}, DFT_NOT_INPLACE, dense, dense);
 }
 
 // Deterministic, irregular test data.
