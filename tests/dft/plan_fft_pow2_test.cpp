@@ -16,18 +16,6 @@ const DftPlan1D* pow2Plan(PlanOwner& owner, int order, const KernelSet* kernels)
     return owner.plan != nullptr && owner.plan->kind == PlanKind::FftPow2 ? owner.plan : nullptr;
 }
 
-// Random values in [-1, 1), cheap enough for millions of elements.
-Signal randomSignal(int64_t n, uint64_t seed) {
-    Signal x(static_cast<size_t>(n));
-    for (auto& v : x) {
-        seed = seed * 6364136223846793005u + 1442695040888963407u;
-        v.real = static_cast<double>(seed >> 11) * 0x1p-52 - 1.0;
-        seed = seed * 6364136223846793005u + 1442695040888963407u;
-        v.imag = static_cast<double>(seed >> 11) * 0x1p-52 - 1.0;
-    }
-    return x;
-}
-
 // Forward X[2k] and X[2k+1] of length n from two transforms of length n/2:
 // even bins of x[j] + x[j+n/2], odd bins of (x[j] - x[j+n/2]) * w^j. roots
 // holds the forward roots of a multiple of n, stride entries apart.
@@ -52,27 +40,6 @@ Signal fromHalves(const DftPlan1D* half, const Signal& x, const std::vector<Long
 }
 
 }  // namespace
-
-// Orders 12 and 13 already take the split path, with columns of 16 and 32,
-// so every schedule is checked against the full sum here.
-TEST(FftPow2, OrdersFiveToThirteenMatchDefinition) {
-    for (int order = 5; order <= 13; ++order) {
-        const int64_t n = int64_t{1} << order;
-        const Signal x = randomSignal(n, static_cast<uint64_t>(order));
-        const Signal expected[2] = {naiveDft(x.data(), {n}, true), naiveDft(x.data(), {n}, false)};
-        for (const KernelSet* kernels : kernelSetsUnderTest()) {
-            PlanOwner owner;
-            const DftPlan1D* plan = pow2Plan(owner, order, kernels);
-            ASSERT_NE(plan, nullptr) << order;
-            for (const bool forward : {true, false}) {
-                EXPECT_LE(relativeError(runPlan(plan, x, forward).data(),
-                                        expected[directionIndex(forward)].data(), n),
-                          tolerance(order))
-                    << kernels->name << " order " << order << (forward ? " forward" : " backward");
-            }
-        }
-    }
-}
 
 // Each forward transform of order 14 to 21 is checked in every bin against two
 // of the order below, a chain resting on the naive check above; order 20 has

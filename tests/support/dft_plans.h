@@ -225,5 +225,16 @@ inline Signal testSignal(size_t count, double seed)
     return x;
 }
 
+// Random values in [-1, 1), cheap enough for millions of elements.
+inline Signal randomSignal(int64_t n, uint64_t seed) {
+    Signal x(static_cast<size_t>(n));
+    for (auto& v : x) {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        v.real = static_cast<double>(seed >> 11) * 0x1p-52 - 1.0;
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        v.imag = static_cast<double>(seed >> 11) * 0x1p-52 - 1.0;
+    }
+    return x;
+}
 
 #endif
