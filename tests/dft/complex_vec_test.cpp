@@ -39,9 +39,7 @@ TEST(ComplexVec, ProductsAndQuarterTurnsRoundAsTheScalarFormulas)
     for (size_t i = 0; i + 1 < values.size(); ++i) {
         const Complex a = values[i], w = values[i + 1];
         const V1 va = loadVec<V1>(&a), vw = loadVec<V1>(&w);
-        Complex split[2];
-        split[0] = {w.real, w.real};
-        split[1] = {-w.imag, w.imag};
+        const Complex split[2] = {{w.real, w.real}, {-w.imag, w.imag}};
         EXPECT_TRUE(sameBits(multiplyBy(va, w.real, w.imag),
                              {a.real * w.real - a.imag * w.imag, a.imag * w.real + a.real * w.imag}));
         EXPECT_TRUE(sameBits(rotateSplit<false>(va, split),

@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "dft_plans.h"
-#include "naive_dft.h"
 #include "descriptor/descriptor.h"
 #include "runtime/platform.h"
+#include "runtime/runtime.h"
 
 namespace {
 
@@ -52,6 +52,39 @@ TEST(CpuClassDetection, AvxNeedsIntelBothBitsAndOsStateThenFirstFeatureWins)
     }
 }
 
+// Cache types in register A of the cache-parameter leaf.
+constexpr uint32_t kData = 1, kInstruction = 2, kUnified = 3;
+
+// Register B of the cache-parameter leaf from its three fields (each minus one).
+uint32_t geometry(uint32_t ways, uint32_t partitions, uint32_t lineSize)
+{
+    return ((ways - 1) << 22) | ((partitions - 1) << 12) | (lineSize - 1);
+}
+
+TEST(CacheLevelDecoding, SizeIsTheProductOfFieldsPlusOneAndStopRulesHold)
+{
+    // 8 ways x 64-byte lines x 64 sets: a 32 KiB first-level data cache.
+    EXPECT_EQ(cacheLevelSize(kData | (1u << 5), geometry(8, 1, 64), 63), 32768);
+    // The largest field values, so no field is truncated or shifted wrongly.
+    EXPECT_EQ(cacheLevelSize(kUnified, geometry(1024, 1024, 4096), 1023), int64_t{1} << 42);
+    EXPECT_EQ(cacheLevelSize(kUnified, geometry(2, 1, 1), 0xFFFFFFFFu), int64_t{1} << 33);
+    EXPECT_EQ(cacheLevelSize(kUnified, geometry(16, 2, 64), 1023), 16 * 2 * 64 * 1024);
+    EXPECT_EQ(cacheLevelSize(kInstruction, geometry(8, 1, 64), 63), kCacheLevelSkipped);
+    EXPECT_EQ(cacheLevelSize(0x20 /* level 1, type 0 */, geometry(8, 1, 64), 63), kCacheEnumerationEnd);
+    EXPECT_EQ(cacheLevelSize(kData, 0, 63), kCacheEnumerationEnd);
+    EXPECT_EQ(cacheLevelSize(kData, geometry(8, 1, 64), 0), kCacheEnumerationEnd);
+}
+
+TEST(CacheLevelTable, LevelZeroIsTheLastLevelAndUnknownLevelsGiveMinusOne)
+{
+    const int32_t levels = cacheLevelCount();
+    EXPECT_EQ(lastLevelCacheSize(levels + 1), -1);
+    EXPECT_EQ(lastLevelCacheSize(-1), -1);
+    EXPECT_EQ(lastLevelCacheSize(0), levels > 0 ? lastLevelCacheSize(levels) : 0);
+    for (int32_t level = 1; level <= levels; ++level)
+        EXPECT_GT(lastLevelCacheSize(level), 0) << "level " << level;
+}
+
 // Leaf-1 C and D, leaf-7 B and XCR0 of a processor with everything up to
 // AVX-512, and the bit of each that the features need.
 constexpr uint32_t kFmaC = 1u << 12;
@@ -85,13 +118,21 @@ TEST(CpuFeatures, EachLevelNeedsItsInstructionsTheLevelBelowAndTheOsState)
     }
 }
 
-// Forward and backward transforms by a head the given variant builds.
+// Forward and backward transforms by a head the given variant builds. Rows
+// of 79 need a chirp plan's work, so the commit allocates a workspace: the
+// AVX variant's starts on a page, the others' on 16 bytes.
 Signal transformWith(const ProcessorVariant* variant, int32_t n1, int32_t n2)
 {
     int32_t internalLengths[2] = {n2, n1};
     Descriptor d;
     EXPECT_EQ(constructDescriptor(&d.h, variant, DFT_DOUBLE, DFT_COMPLEX, 2, internalLengths), 0);
-    EXPECT_EQ(configureOutOfPlace(d.h, n2), 0);
+    const int32_t dense[3] = {0, n2, 1};
+    EXPECT_EQ(configure(d.h, DFT_NOT_INPLACE, dense, dense), 0);
+    if (n2 == 79) {
+        EXPECT_NE(d.h->workspace, nullptr);
+        const uintptr_t address = reinterpret_cast<uintptr_t>(d.h->workspace);
+        EXPECT_EQ(address % (variant == variantForClass(kClassAvx) ? 4096 : 16), 0u) << variant->name;
+    }
     Signal in = testSignal(size_t(n1) * n2, 0.37), out(2 * in.size());
     EXPECT_EQ(DftComputeForward(d.h, in.data(), out.data()), 0);
     EXPECT_EQ(DftComputeBackward(d.h, out.data(), &out[in.size()]), 0);
@@ -101,7 +142,7 @@ Signal transformWith(const ProcessorVariant* variant, int32_t n1, int32_t n2)
 // Every class's variant (and whichever class this process forces for its
 // member descriptors) computes the same transform as the generic one: a
 // forced class runs the kernels this processor can execute.
-TEST(CpuClassVariants, EveryClassComputesTheSameTransform)
+TEST(CpuClassVariants, EveryClassComputesTheSameTransformOnAlignedWorkspace)
 {
     fillSequentialThreadServices(sharedThreadServices());
     const int32_t shapes[][2] = {{12, 20}, {16, 64}, {7, 79}};

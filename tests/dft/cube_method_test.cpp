@@ -2,8 +2,9 @@
 // takes, and its transform against the defining sums.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "dft_plans.h"
-#include "naive_dft.h"
 
 namespace {
 
@@ -55,28 +56,23 @@ TEST(CubeMethod, ServesDenseCubesBelowElevenFromSse3OnAndMatchesDefinition)
 // A scale, a batch, a gap between rows, or unequal sides: the general method.
 TEST(CubeMethod, AnythingButADenseUnscaledSingleCubeGoesToTheGeneralMethod)
 {
-    const int32_t gapped[4] = {0, 40, 6, 1};
-    for (int variation = 0; variation < 4; ++variation) {
+    const int32_t gapped[4] = {0, 40, 6, 1}, unequal[3] = {6, 6, 5};
+    const std::function<int32_t(Descriptor&)> variations[] = {
+        [](Descriptor& d) { return DftSetValue(d.h, DFT_FORWARD_SCALE, 0.5); },
+        [](Descriptor& d) {
+            return DftSetValue(d.h, DFT_NUMBER_OF_TRANSFORMS, 2) + DftSetValue(d.h, DFT_INPUT_DISTANCE, 216);
+        },
+        [&](Descriptor& d) { return DftSetValue(d.h, DFT_INPUT_STRIDES, gapped); },
+        [&](Descriptor& d) {
+            DftFreeDescriptor(&d.h);
+            return constructDescriptor(&d.h, variantForClass(kClassAvx), DFT_DOUBLE, DFT_COMPLEX, 3, unequal);
+        }};
+    for (const auto& vary : variations) {
         Descriptor d;
         createCube(d, kClassAvx, 6, DFT_INPLACE);
-        if (variation == 0) {
-            ASSERT_EQ(DftSetValue(d.h, DFT_FORWARD_SCALE, 0.5), 0);
-        }
-        if (variation == 1) {
-            ASSERT_EQ(DftSetValue(d.h, DFT_NUMBER_OF_TRANSFORMS, 2) +
-                          DftSetValue(d.h, DFT_INPUT_DISTANCE, 216), 0);
-        }
-        if (variation == 2) {
-            ASSERT_EQ(DftSetValue(d.h, DFT_INPUT_STRIDES, gapped), 0);
-        }
-        if (variation == 3) {
-            const int32_t lengths[3] = {6, 6, 5};
-            DftFreeDescriptor(&d.h);
-            ASSERT_EQ(constructDescriptor(&d.h, variantForClass(kClassAvx), DFT_DOUBLE, DFT_COMPLEX,
-                                          3, lengths), 0);
-        }
-        ASSERT_EQ(DftCommitDescriptor(d.h), 0) << variation;
-        EXPECT_EQ(d.h->committedMethod, &generalMethod) << variation;
+        ASSERT_EQ(vary(d), 0);
+        ASSERT_EQ(DftCommitDescriptor(d.h), 0);
+        EXPECT_EQ(d.h->committedMethod, &generalMethod);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "dft_plans.h"
@@ -9,13 +10,40 @@
 
 namespace {
 
+DftDescriptor* create(int32_t domain, int32_t dimension, const int32_t* lengths)
+{
+    DftDescriptor* d = nullptr;
+    EXPECT_EQ(DftCreateDescriptor(&d, DFT_DOUBLE, domain, dimension, lengths), DFT_NO_ERROR);
+    return d;
+}
+
 DftDescriptor* create2D(int32_t n1, int32_t n2)
 {
     const int32_t lengths[2] = {n1, n2};
-    DftDescriptor* d = nullptr;
-    EXPECT_EQ(DftCreateDescriptor(&d, DFT_DOUBLE, DFT_COMPLEX, 2, lengths), DFT_NO_ERROR);
-    return d;
+    return create(DFT_COMPLEX, 2, lengths);
 }
+
+// Each entry as length@inputStride, "*" when its output stride differs.
+std::string lengthsOf(const DftDimensionList& list)
+{
+    std::string s;
+    for (int32_t i = 0; i < list.count; ++i) {
+        const DftDimension& e = list.entries[i];
+        s += std::to_string(e.length) + "@" + std::to_string(e.inputStride) +
+             (e.inputStride == e.outputStride ? " " : "* ");
+    }
+    return s;
+}
+
+// A fake method's name is its letter and then its status: 0, 7, else not applicable.
+std::string calls;
+int32_t recordTry(const DftMethod* m, DftDescriptor*)
+{
+    calls += m->name[0];
+    return m->name[1] == '0' ? 0 : m->name[1] == '7' ? 7 : kMethodDoesNotApply;
+}
+const DftMethod methodA{"A-", recordTry, nullptr}, methodB{"B7", recordTry, nullptr};
+const DftMethod methodC{"C0", recordTry, nullptr}, methodD{"D0", recordTry, nullptr};
 
 void* lastArgs[4];
 int32_t recordingRoutine(DftDescriptor*, void* a, void* b, void* c, void* e)
@@ -211,4 +239,88 @@ TEST(DescriptorSetValue, ScaleKeepsCommitOnlyWhenEqualStridesNameAndChainedValue
     EXPECT_EQ(member->transformCount, 1) << "not a chained parameter";
     d->next = nullptr;
     EXPECT_EQ(DftFreeDescriptor(&member) + DftFreeDescriptor(&d), 0);
+}
+
+// A non-adjacent exchange sort would carry 2 past 5; a list of unit lengths
+// keeps its first entry; a batch merges only while both strides chain.
+TEST(CommitNormalisation, StableStrideSortUnitLengthRemovalAndBatchMerge)
+{
+    struct Case {
+        void (*step)(DftDimensionList*);
+        std::vector<DftDimension> entries;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {sortByInputStride, {{2, 3, 3}, {5, 3, 3}, {7, -1, -1}}, "7@-1 2@3 5@3 "},
+        {removeUnitLengths, {{1, 1, 1}, {4, 2, 2}, {1, 3, 3}, {6, 4, 4}}, "4@2 6@4 "},
+        {removeUnitLengths, {{1, 1, 1}, {1, 9, 9}}, "1@1 "},
+        {mergeContiguousBatch, {{2, 1, 1}, {3, 2, 2}, {4, 6, 6}, {5, 100, 100}}, "24@1 5@100 "},
+        {mergeContiguousBatch, {{3, 2, 2}, {4, 6, 7}}, "3@2 4@6* "},
+    };
+    for (Case c : cases) {
+        DftDimensionList list{static_cast<int32_t>(c.entries.size()), c.entries.data()};
+        c.step(&list);
+        EXPECT_EQ(lengthsOf(list), c.expected);
+    }
+}
+
+TEST(CommitDescriptor, WorkingListsAreNormalisedAndInPlaceTakesInputStrides)
+{
+    const int32_t lengths[3] = {3, 1, 4};          // internal order 4, 1, 3
+    const int32_t inStrides[4] = {0, 1, 12, 3};    // internal 3, 12, 1
+    const int32_t outStrides[4] = {0, 20, 40, 5};  // internal 5, 40, 20
+    const DftMethod* const methods[] = {&methodD, nullptr};
+    for (int32_t placement : {DFT_INPLACE, DFT_NOT_INPLACE}) {
+        DftDescriptor* d = create(DFT_COMPLEX, 3, lengths);
+        EXPECT_EQ(DftSetValue(d, DFT_PLACEMENT, placement) +
+                      DftSetValue(d, DFT_INPUT_STRIDES, inStrides) +
+                      DftSetValue(d, DFT_OUTPUT_STRIDES, outStrides) +
+                      DftSetValue(d, DFT_FORWARD_SCALE, 0.1), 0);
+        d->methodList = methods;
+        EXPECT_EQ(DftCommitDescriptor(d), DFT_NO_ERROR);
+        const bool inPlace = placement == DFT_INPLACE;
+        EXPECT_EQ(lengthsOf(d->workDimensions), inPlace ? "3@1 4@3 " : "3@1* 4@3* ");
+        EXPECT_EQ(d->workDimensions.entries[0].outputStride, inPlace ? 1 : 20);
+        EXPECT_EQ(d->dimensions.count, 3) << "the caller's list is untouched";
+        EXPECT_TRUE(d->rank == 2 && d->passLength == 3 && d->passInputStride == 1);
+        EXPECT_TRUE(d->passForwardScale == 0.1 && d->passForwardScaleF == 0.1f);
+        EXPECT_EQ(DftFreeDescriptor(&d), DFT_NO_ERROR);
+    }
+    // The real domain keeps its order and has no method.
+    DftDescriptor* d = create(DFT_REAL, 3, lengths);
+    EXPECT_EQ(DftCommitDescriptor(d), DFT_UNIMPLEMENTED);
+    EXPECT_EQ(lengthsOf(d->workDimensions), "4@1 1@4 3@4 ");
+    EXPECT_EQ(DftFreeDescriptor(&d), DFT_NO_ERROR);
+}
+
+TEST(CommitDescriptor, FirstSuccessWinsElseLastStatusAndUncommitted)
+{
+    DftDescriptor* d = create2D(2, 2);
+    const DftMethod* const winner[] = {&methodA, &methodB, &methodC, &methodD, nullptr};
+    const DftMethod* const losers[] = {&methodB, &methodA, nullptr};
+    const DftMethod* const failing[] = {&methodA, &methodB, nullptr};
+    const DftMethod* const none[] = {nullptr};
+    struct Case {
+        const DftMethod* const* list;
+        int32_t status;
+        const char* calls;
+    };
+    for (const Case& c : {Case{winner, 0, "ABC"}, Case{losers, kMethodDoesNotApply, "BA"},
+                          Case{failing, 7, "AB"}, Case{none, DFT_UNIMPLEMENTED, ""}}) {
+        d->methodList = c.list;
+        d->commitStatus = DFT_COMMITTED;
+        calls.clear();
+        EXPECT_EQ(DftCommitDescriptor(d), c.status) << c.calls;
+        EXPECT_EQ(calls, c.calls);
+        EXPECT_EQ(d->commitStatus, c.status == 0 ? DFT_COMMITTED : DFT_UNCOMMITTED) << c.calls;
+    }
+    for (const DftMethod* m :
+         {&splitStorage1DMethod, &splitStorage2DMethod, &splitStorageNDMethod}) {
+        d->complexStorage = DFT_COMPLEX_COMPLEX;
+        EXPECT_EQ(m->tryCommit(m, d), kMethodDoesNotApply);
+        d->complexStorage = DFT_REAL_REAL;
+        EXPECT_EQ(m->tryCommit(m, d), DFT_UNIMPLEMENTED);
+        EXPECT_EQ(m->release(m, d), DFT_INTERNAL_ERROR) << "not the owner";
+    }
+    EXPECT_EQ(DftFreeDescriptor(&d), DFT_NO_ERROR);
 }

@@ -9,20 +9,12 @@
 #include <vector>
 
 #include "dft_plans.h"
-#include "naive_dft.h"
 
 namespace {
 
-// The widest vector, in complex numbers, that this processor executes.
-int32_t widestRunnable()
-{
-    const ProcessorFeatures& f = processorFeatures();
-    return f.avx512 ? 4 : f.avx ? 2 : 1;
-}
-
 // Generic runs scalar kernels, the SSE classes one 128-bit set, the AVX class
-// the widest vectors the processor executes; every choice can run here, and
-// classes that should differ never share a set.
+// the widest vectors the processor executes (4, 2 or 1 complex numbers);
+// every choice can run here, and classes that should differ never share a set.
 TEST(KernelSets, EachClassSelectsItsOwnKernels)
 {
     const ProcessorFeatures& f = processorFeatures();
@@ -33,60 +25,19 @@ TEST(KernelSets, EachClassSelectsItsOwnKernels)
     const KernelSet* avx = variantKernels(variantForClass(kClassAvx));
     EXPECT_EQ(generic, &scalarKernelSet);
     EXPECT_EQ(sse->widestLanes, 1);
-    EXPECT_EQ(avx->widestLanes, widestRunnable());
+    EXPECT_EQ(avx->widestLanes, f.avx512 ? 4 : f.avx ? 2 : 1);
     for (int32_t cls = kClassSse3; cls <= kClassSse42; ++cls)
         EXPECT_EQ(variantKernels(variantForClass(cls)), sse) << processorClassName(cls);
-    if (f.sse2) {
-        EXPECT_NE(generic, sse) << "the generic and SSE classes share kernels";
-    }
-    if (f.avx) {
-        EXPECT_NE(sse, avx) << "the SSE and AVX classes share kernels";
-    }
-    if (f.avx2Fma) {
-        EXPECT_EQ(avx->requirement,
-                  f.avx512 ? KernelRequirement::Avx512 : KernelRequirement::Avx2Fma);
-    }
-}
-
-// The AVX variant's commit-time workspace starts on a page, the others' on 16 bytes.
-TEST(KernelSets, WorkspaceAlignmentFollowsTheVariant)
-{
-    fillSequentialThreadServices(sharedThreadServices());
-    for (const int32_t cls : {kClassSse42, kClassAvx}) {
-        const int32_t lengths[2] = {40, 79};
-        Descriptor d;
-        ASSERT_EQ(constructDescriptor(&d.h, variantForClass(cls), DFT_DOUBLE, DFT_COMPLEX, 2,
-                                      lengths), 0);
-        ASSERT_EQ(configureOutOfPlace(d.h, 40), 0);
-        ASSERT_NE(d.h->workspace, nullptr);
-        const uintptr_t address = reinterpret_cast<uintptr_t>(d.h->workspace);
-        EXPECT_EQ(address % (cls == kClassAvx ? 4096 : 16), 0u) << processorClassName(cls);
-    }
-}
-
-// Lane 0 and the last lane of every wider run against single-lane runs of
-// the same sequences.
-void expectWidthsAgree(const DftPlan1D* plan, const Signal& x, bool forward)
-{
-    const int64_t n = plan->length;
-    const LaneRun one = runLanes(plan, x, forward, LaneLayout{1, false, n}, false);
-    for (const int32_t lanes : {2, 4}) {
-        if (laneKernels(plan->kernels, lanes) == nullptr)
-            continue;
-        const LaneRun last =
-            runLanes(plan, timesFactor(x, laneFactor(lanes - 1)), forward, LaneLayout{1, false, n},
-                     false);
-        for (const bool rows : {false, true}) {
-            const LaneRun wide = runLanes(plan, x, forward, LaneLayout{lanes, rows, n}, false);
-            EXPECT_TRUE(sameBits(wide.lanes[0], one.lanes[0])) << "width " << lanes;
-            EXPECT_TRUE(sameBits(wide.lanes[lanes - 1], last.lanes[0])) << "width " << lanes;
-        }
-    }
+    EXPECT_TRUE(!f.sse2 || generic != sse) << "the generic and SSE classes share kernels";
+    EXPECT_TRUE(!f.avx || sse != avx) << "the SSE and AVX classes share kernels";
+    EXPECT_TRUE(!f.avx2Fma ||
+                avx->requirement == (f.avx512 ? KernelRequirement::Avx512 : KernelRequirement::Avx2Fma));
 }
 
 // Within one set every width runs the same formulas, so a sequence gives the
 // same bits in any lane of any width: a lane's twiddle or element taken from
-// its neighbour would not.
+// its neighbour would not. Lane 0 and the last lane of every wider run are
+// compared with single-lane runs of the same sequences.
 TEST(KernelSets, EveryWidthOfASetGivesTheSameBits)
 {
     for (const KernelSet* kernels : runnableKernelSets()) {
@@ -95,8 +46,20 @@ TEST(KernelSets, EveryWidthOfASetGivesTheSameBits)
             PlanOwner owner;
             ASSERT_EQ(owner.create(n, kernels), kPlanOk);
             const Signal x = testSignal(static_cast<size_t>(n), 0.41);
-            expectWidthsAgree(owner.plan, x, true);
-            expectWidthsAgree(owner.plan, x, false);
+            for (const bool forward : {true, false}) {
+                const LaneRun one = runLanes(owner.plan, x, forward, {1, false, n}, false);
+                for (const int32_t lanes : {2, 4}) {
+                    if (laneKernels(kernels, lanes) == nullptr)
+                        continue;
+                    const Signal lastInput = timesFactor(x, laneFactor(lanes - 1));
+                    const LaneRun last = runLanes(owner.plan, lastInput, forward, {1, false, n}, false);
+                    for (const bool rows : {false, true}) {
+                        const LaneRun wide = runLanes(owner.plan, x, forward, {lanes, rows, n}, false);
+                        EXPECT_TRUE(sameBits(wide.lanes[0], one.lanes[0])) << "width " << lanes;
+                        EXPECT_TRUE(sameBits(wide.lanes[lanes - 1], last.lanes[0])) << "width " << lanes;
+                    }
+                }
+            }
         }
     }
 }
@@ -115,11 +78,8 @@ double worstError(const KernelSet* kernels)
             for (const int32_t lanes : {1, 2, 4}) {
                 if (laneKernels(kernels, lanes) == nullptr)
                     continue;
-                const LaneRun run = runLanes(owner.plan, x, forward, LaneLayout{lanes, true, n}, false);
-                for (int32_t t = 0; t < lanes; ++t) {
-                    const Signal lane = timesFactor(expected, laneFactor(t));
-                    worst = std::max(worst, relativeError(run.lanes[t].data(), lane.data(), n));
-                }
+                const LaneRun run = runLanes(owner.plan, x, forward, {lanes, true, n}, false);
+                worst = std::max(worst, laneError(run, expected));
             }
         }
     }

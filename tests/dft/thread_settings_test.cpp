@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "runtime/runtime.h"
 
@@ -28,11 +29,10 @@ TEST(ThreadSettingsParsing, DomainListKeepsTheFirstSettingAndAnEmptyValueCountsO
     const char* list = "REGVIAFFT_ALL=5, REGVIAFFT_FFT=3;REGVIAFFT_FFT=7:REGVIAFFT_BLAS= "
                        "'REGVIAFFT_VMATH=x' \"REGVIAFFT_SPARSE=0\" REGVIAFFT_SPARSE=6 UNKNOWN=9";
     const ThreadSettings s = parseThreadSettings({"2", nullptr, list, nullptr, nullptr, nullptr});
-    EXPECT_EQ(s.domainThreads[kDomainAll], 2);  // REGVIAFFT_NUM_THREADS came first
-    EXPECT_EQ(s.domainThreads[kDomainFft], 3);
-    EXPECT_EQ(s.domainThreads[kDomainBlas], 1);
-    EXPECT_EQ(s.domainThreads[kDomainVmath], 1);
-    EXPECT_EQ(s.domainThreads[kDomainSparse], 6);  // 0 is not kept, so the later pair counts
+    // All, BLAS, FFT, VMATH, SPARSE: REGVIAFFT_NUM_THREADS came first for all,
+    // and a 0 is not kept, so the later SPARSE pair counts.
+    EXPECT_EQ(std::vector<int32_t>(s.domainThreads, s.domainThreads + kDomainCount),
+              (std::vector<int32_t>{2, 1, 3, 1, 6}));
 }
 
 TEST(ThreadSettingsParsing, DynamicProcessesPerNodeAndThreadLevel)

@@ -30,7 +30,7 @@ constexpr int kComputesPerRound = 4;  // descriptors are reused, as the registra
 bool runRound(const int32_t shape[2], const Signal& in, Signal* out)
 {
     Descriptor f, b;
-    bool ok = createOutOfPlace(&f.h, shape[0], shape[1]) + createOutOfPlace(&b.h, shape[0], shape[1]) == 0;
+    bool ok = commitOutOfPlace(f, shape[0], shape[1]) + commitOutOfPlace(b, shape[0], shape[1]) == 0;
     Signal first;
     out->assign(2 * in.size(), {0, 0});
     for (int i = 0; ok && i < kComputesPerRound; ++i) {

@@ -216,27 +216,19 @@ TEST(ObjectCopy, AssignmentIsDeepAndIndependent)
 // The image library reports a failed allocation by exception; it must not
 // leave the library. A sanitizer's runtime reserves more address space than
 // the limit, so these run in plain builds only.
-namespace {
 
-// Address space in use now, in bytes.
-rlim_t addressSpaceInUse()
+// Allows the process this much address space beyond what it uses now.
+static void limitAddressSpace(rlim_t extra)
 {
     long pages = 0;
-    FILE* statm = std::fopen("/proc/self/statm", "r");
-    if (statm == nullptr || std::fscanf(statm, "%ld", &pages) != 1)
-        pages = 0;
-    if (statm != nullptr)
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        pages = std::fscanf(statm, "%ld", &pages) == 1 ? pages : 0;
         std::fclose(statm);
-    return static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
-}
-
-void limitAddressSpace(rlim_t extra)
-{
-    const rlimit limit{addressSpaceInUse() + extra, RLIM_INFINITY};
+    }
+    const rlimit limit{static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + extra,
+                       RLIM_INFINITY};
     setrlimit(RLIMIT_AS, &limit);
 }
-
-}  // namespace
 
 TEST(ObjectMemory, CreateAndCopyReturnZeroWhenImagesCannotBeHad)
 {
@@ -246,9 +238,8 @@ TEST(ObjectMemory, CreateAndCopyReturnZeroWhenImagesCannotBeHad)
         {
             limitAddressSpace(200u << 20);
             CRegViaFFT o;
-            const int created = create(o, Config{16000, 16000, 64, 64, 3, 1, 4, 6, 5, 1.0});
-            const int released = o.Release();
-            std::_Exit(created == 0 && released == 1 ? 0 : 1);
+            const bool refused = create(o, Config{16000, 16000, 64, 64, 3, 1, 4, 6, 5, 1.0}) == 0;
+            std::_Exit(refused && o.Release() == 1 ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
     EXPECT_EXIT(

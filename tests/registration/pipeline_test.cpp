@@ -93,15 +93,21 @@ TEST(PipelineGrey, MeanOfThreeBytesRoundsToNearestAndKeepsRowPadding)
 // A window so long that it is never judged: the offset is then the sum of
 // every accepted motion.
 constexpr int kNeverJudged = 1000;
+constexpr int kW = 160, kH = 120;
+
+// A full-resolution 160 x 120 stream with ten 48 x 48 templates.
+int create(CRegViaFFT& stream, int windowLength = kNeverJudged)
+{
+    return stream.Create(kH, kW, 48, 48, 10, 1, 8, 8, windowLength, 1.0);
+}
 
 TEST(Pipeline, WholePixelMotionAtFullResolutionIsCompensatedExactly)
 {
-    const int w = 160, h = 120;
     CRegViaFFT stream;
-    ASSERT_EQ(stream.Create(h, w, 48, 48, 10, 1, 8, 8, kNeverJudged, 1.0), 1);
+    ASSERT_EQ(create(stream), 1);
     for (const Offset& p : {Offset{0, 0}, {3, 0}, {3, -2}, {-1, 3}, {1, 1}, {1, 1}, {-6, -5}}) {
-        Frame in = contentAt(w, h, p.x, p.y);
-        const Offset o = runFrame(stream, in, w, h);
+        Frame in = contentAt(kW, kH, p.x, p.y);
+        const Offset o = runFrame(stream, in, kW, kH);
         // Compensation brings the content back to where the first frame had it.
         EXPECT_TRUE(o.x == -p.x && o.y == -p.y) << p.x << "," << p.y;
     }
@@ -109,13 +115,12 @@ TEST(Pipeline, WholePixelMotionAtFullResolutionIsCompensatedExactly)
 
 TEST(Pipeline, HalvedFramesMeasureMotionWithinOneFullResolutionPixel)
 {
-    const int w = 320, h = 240;
     CRegViaFFT stream;
-    ASSERT_EQ(stream.Create(h, w, 96, 96, 10, 2, 16, 16, kNeverJudged, 1.0), 1);
+    ASSERT_EQ(stream.Create(2 * kH, 2 * kW, 96, 96, 10, 2, 16, 16, kNeverJudged, 1.0), 1);
     Offset previousContent{0, 0}, previous{0, 0};
     for (const Offset& p : {Offset{0, 0}, {4, 0}, {1, -3}, {-4, 2}, {-1, -1}, {5, 6}}) {
-        Frame in = contentAt(w, h, p.x, p.y);
-        const Offset o = runFrame(stream, in, w, h);
+        Frame in = contentAt(2 * kW, 2 * kH, p.x, p.y);
+        const Offset o = runFrame(stream, in, 2 * kW, 2 * kH);
         EXPECT_NEAR(o.x - previous.x, previousContent.x - p.x, 1) << p.x << "," << p.y;
         EXPECT_NEAR(o.y - previous.y, previousContent.y - p.y, 1) << p.x << "," << p.y;
         previous = o;
@@ -126,15 +131,14 @@ TEST(Pipeline, HalvedFramesMeasureMotionWithinOneFullResolutionPixel)
 // No window means no compensation; a black first frame places no template.
 TEST(Pipeline, WithoutAWindowOrATemplateEveryOutputEqualsItsInput)
 {
-    const int w = 160, h = 120;
     CRegViaFFT noWindow, black;
-    ASSERT_EQ(noWindow.Create(h, w, 48, 48, 10, 1, 8, 8, 0, 1.0), 1);
-    ASSERT_EQ(black.Create(h, w, 48, 48, 10, 1, 8, 8, 5, 1.0), 1);
-    Frame blackFrame(static_cast<size_t>(w) * h * 4, 0), out(blackFrame.size(), 0xAB);
+    ASSERT_EQ(create(noWindow, 0), 1);
+    ASSERT_EQ(create(black, 5), 1);
+    Frame blackFrame(static_cast<size_t>(kW) * kH * 4, 0), out(blackFrame.size(), 0xAB);
     EXPECT_EQ(black.Run(blackFrame.data(), out.data(), false), 1);
     EXPECT_EQ(out, blackFrame);
     for (int i = 0; i < 6; ++i) {
-        Frame in = contentAt(w, h, 4 * i, -3 * i);
+        Frame in = contentAt(kW, kH, 4 * i, -3 * i);
         for (size_t p = 0; p < in.size() / 4; ++p)
             in[4 * p + 3] = static_cast<uint8_t>(p * 7);  // the fourth byte travels too
         for (CRegViaFFT* stream : {&noWindow, &black}) {
@@ -151,13 +155,12 @@ TEST(Pipeline, SteadyWindowRecentresAndFadesOneStepAFrame)
     // 3 the first window (0, 2, 2) deviates by exactly 1.0, which is not below
     // the threshold, so it keeps tracking; the second (2, 2, 2) is steady and
     // takes the accumulated 10 columns, then fades 10/3 per frame.
-    const int w = 160, h = 120;
     CRegViaFFT stream;
-    ASSERT_EQ(stream.Create(h, w, 48, 48, 10, 1, 8, 8, 3, 1.0), 1);
+    ASSERT_EQ(create(stream, 3), 1);
     const int expected[] = {0, 2, 4, 6, 8, 10, 9, 7, 6, 6, 6, 6};
     for (int i = 0; i < 12; ++i) {
-        Frame in = contentAt(w, h, -2 * i, 0);
-        const Offset o = runFrame(stream, in, w, h);
+        Frame in = contentAt(kW, kH, -2 * i, 0);
+        const Offset o = runFrame(stream, in, kW, kH);
         EXPECT_TRUE(o.x == expected[i] && o.y == 0) << "frame " << i;
     }
 }
@@ -193,33 +196,31 @@ TEST(Pipeline, MotionBeyondAThirdIsReplacedAndOffsetsMayReachTheFrameSize)
 
 TEST(Pipeline, OneBufferForInputAndOutputGivesTheFrameTwoBuffersGive)
 {
-    const int w = 160, h = 120;
     CRegViaFFT separate, inPlace;
     for (CRegViaFFT* o : {&separate, &inPlace})
-        ASSERT_EQ(o->Create(h, w, 64, 64, 6, 1, 16, 16, kNeverJudged, 1.0), 1);
+        ASSERT_EQ(o->Create(kH, kW, 64, 64, 6, 1, 16, 16, kNeverJudged, 1.0), 1);
     // Offsets up, down, left and right, each far enough for rows to overlap.
     const std::vector<Offset> path = {{0, 0}, {3, 2}, {7, -4}, {-2, -9}, {-8, 5}, {0, 6}, {5, 0}};
     for (size_t t = 0; t < path.size(); ++t) {
-        Frame in = contentAt(w, h, path[t].x, path[t].y);
+        Frame in = contentAt(kW, kH, path[t].x, path[t].y);
         Frame out(in.size());
         ASSERT_EQ(separate.Run(in.data(), out.data(), false), 1);
         Frame shared = in;
         ASSERT_EQ(inPlace.Run(shared.data(), shared.data(), false), 1);
         EXPECT_EQ(shared, out) << "frame " << t;
         // The frame was shifted, so rows really overlapped.
-        const Offset applied = borderOffset(out, w, h);
+        const Offset applied = borderOffset(out, kW, kH);
         EXPECT_EQ(applied.x != 0 || applied.y != 0, t > 0) << "frame " << t;
     }
 }
 
 TEST(Pipeline, RefusedAndBypassedFramesChangeNothingElse)
 {
-    const int w = 160, h = 120;
-    Frame in = contentAt(w, h, 0, 0), out(in.size(), 0xAB);
+    Frame in = contentAt(kW, kH, 0, 0), out(in.size(), 0xAB);
     const Frame untouched = out;
     CRegViaFFT stream;
     EXPECT_EQ(stream.Run(in.data(), out.data(), false), 0) << "before Create";
-    ASSERT_EQ(stream.Create(h, w, 48, 48, 10, 1, 8, 8, kNeverJudged, 1.0), 1);
+    ASSERT_EQ(create(stream), 1);
     EXPECT_EQ(stream.Run(nullptr, out.data(), false), 0);
     EXPECT_EQ(stream.Run(nullptr, out.data(), true), 0);
     EXPECT_EQ(stream.Run(in.data(), nullptr, false), 0);
@@ -227,7 +228,7 @@ TEST(Pipeline, RefusedAndBypassedFramesChangeNothingElse)
     // Placement without its workspace refuses the first frame, leaving the
     // output alone; the frame still counts, so every later one passes through.
     CRegViaFFT failed;
-    ASSERT_EQ(failed.Create(h, w, 48, 48, 10, 1, 8, 8, kNeverJudged, 1.0), 1);
+    ASSERT_EQ(create(failed), 1);
     testing::internal::CaptureStdout();
     {
         ScratchRefusal refuseAll(0);
@@ -235,19 +236,19 @@ TEST(Pipeline, RefusedAndBypassedFramesChangeNothingElse)
     }
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "ERROR in setTemplatePosition\n");
     EXPECT_EQ(out, untouched);
-    Frame later = contentAt(w, h, 3, 1);
+    Frame later = contentAt(kW, kH, 3, 1);
     EXPECT_EQ(failed.Run(later.data(), out.data(), false), 0);
     EXPECT_EQ(out, later);
     // A bypassed first call copies and does not count: the next call still
     // places templates, and its output equals its input.
-    Frame moved = contentAt(w, h, 5, 0);
+    Frame moved = contentAt(kW, kH, 5, 0);
     EXPECT_EQ(stream.Run(moved.data(), out.data(), true), 0);
     EXPECT_EQ(out, moved);
     EXPECT_EQ(stream.Run(in.data(), out.data(), false), 1);
     EXPECT_EQ(out, in);
     // Measured against that first frame, not against the bypassed one.
-    Frame next = contentAt(w, h, 2, 0);
-    EXPECT_EQ(runFrame(stream, next, w, h).x, -2);
+    Frame next = contentAt(kW, kH, 2, 0);
+    EXPECT_EQ(runFrame(stream, next, kW, kH).x, -2);
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 // REGVIAFFT_DEBUG_CPU_TYPE set, and prints a digest of every frame.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -77,18 +75,11 @@ TEST(RegistrationVariants, PrintDigest)
         std::printf("%s", digestOf(s).c_str());
 }
 
-std::string ownPath()
-{
-    char path[4096];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
-}
-
 // The digest lines a child process prints with the class forced.
 std::string childDigest(const std::string& forcedClass)
 {
     const std::string command = std::string(kDigestSwitch) + "=1 REGVIAFFT_DEBUG_CPU_TYPE=" +
-                                forcedClass + " '" + ownPath() +
+                                forcedClass + " '" + testing::internal::GetArgvs()[0] +
                                 "' --gtest_filter=RegistrationVariants.PrintDigest";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)

@@ -13,6 +13,7 @@
 
 #include "dft.h"
 #include "descriptor/descriptor.h"
+#include "naive_dft.h"
 #include "plans/plan_1d.h"
 
 using Signal = std::vector<_DFT_Complex16>;
@@ -54,12 +55,11 @@ struct PlanOwner {
     }
 };
 
-// The plan's transform of x, out of place or in place on a copy.
-inline Signal runPlan(const DftPlan1D* plan, const Signal& x, bool forward, bool inPlace = false)
+// The plan's transform of x, out of place.
+inline Signal runPlan(const DftPlan1D* plan, const Signal& x, bool forward)
 {
-    Signal y = inPlace ? x : Signal(x.size());
-    const Complex* src = inPlace ? y.data() : x.data();
-    EXPECT_EQ((forward ? planForward : planBackward)(plan, src, y.data(), nullptr), kPlanOk);
+    Signal y(x.size());
+    EXPECT_EQ((forward ? planForward : planBackward)(plan, x.data(), y.data(), nullptr), kPlanOk);
     return y;
 }
 
@@ -132,10 +132,21 @@ inline LaneRun runLanes(const DftPlan1D* plan, const Signal& x, bool forward, La
             out[layout.at(t, i)] = sentinel;
         }
     }
-    run.gapsKept = true;
     for (const _DFT_Complex16& v : out)
         run.gapsKept = run.gapsKept && std::memcmp(&v, &sentinel, sizeof v) == 0;
     return run;
+}
+
+// The largest error over the lanes of a run, each against `expected` (the
+// transform of x) times its lane factor, relative to that lane's largest value.
+inline double laneError(const LaneRun& run, const Signal& expected)
+{
+    double worst = 0.0;
+    for (size_t t = 0; t < run.lanes.size(); ++t) {
+        const Signal lane = timesFactor(expected, laneFactor(static_cast<int32_t>(t)));
+        worst = std::fmax(worst, relativeError(run.lanes[t].data(), lane.data(), int64_t(lane.size())));
+    }
+    return worst;
 }
 
 // Memory hooks for the owner's lifetime: they fill each new block with
@@ -173,19 +184,36 @@ struct RecordingHooks {
     }
 };
 
-// Placement, strides of rows of n2 elements, commit: the sum of the statuses.
-inline int32_t configureOutOfPlace(DFT_DESCRIPTOR_HANDLE h, int32_t n2)
+// Placement and strides (null: the dense defaults) set and the descriptor
+// committed, one call after another as the registration object does it: the
+// sum of the statuses.
+inline int32_t configure(DFT_DESCRIPTOR_HANDLE h, int32_t placement, const int32_t* inStrides = nullptr,
+                         const int32_t* outStrides = nullptr)
 {
-    int32_t strides[3] = {0, n2, 1};
-    return DftSetValue(h, DFT_PLACEMENT, DFT_NOT_INPLACE) + DftSetValue(h, DFT_INPUT_STRIDES, strides) +
-           DftSetValue(h, DFT_OUTPUT_STRIDES, strides) + DftCommitDescriptor(h);
+    int32_t status = DftSetValue(h, DFT_PLACEMENT, placement);
+    if (inStrides != nullptr)
+        status += DftSetValue(h, DFT_INPUT_STRIDES, inStrides);
+    if (outStrides != nullptr)
+        status += DftSetValue(h, DFT_OUTPUT_STRIDES, outStrides);
+    return status + DftCommitDescriptor(h);
 }
 
-inline int32_t createOutOfPlace(DFT_DESCRIPTOR_HANDLE* h, int32_t n1, int32_t n2)
+// A double-precision complex descriptor of the given lengths, slowest first,
+// configured as above.
+inline int32_t commitWith(Descriptor& d, const std::vector<int32_t>& lengths, int32_t placement,
+                          const int32_t* inStrides = nullptr, const int32_t* outStrides = nullptr)
 {
-    int32_t lengths[2] = {n1, n2};
-    int32_t status = DftCreateDescriptor_d_md(h, DFT_COMPLEX, 2, lengths);
-    return status != 0 ? status : configureOutOfPlace(*h, n2);
+    const int32_t dimension = static_cast<int32_t>(lengths.size());
+    const int32_t status = DftCreateDescriptor_d_md(&d.h, DFT_COMPLEX, dimension, lengths.data());
+    return status != 0 ? status : configure(d.h, placement, inStrides, outStrides);
+}
+
+// n1 rows of n2, out of place, with the dense strides given explicitly as the
+// registration object gives them.
+inline int32_t commitOutOfPlace(Descriptor& d, int32_t n1, int32_t n2)
+{
+    const int32_t dense[3] = {0, n2, 1};
+    return commitWith(d, {n1, n2}, DFT_NOT_INPLACE, dense, dense);
 }
 
 // Deterministic, irregular test data.
@@ -197,5 +225,16 @@ inline Signal testSignal(size_t count, double seed)
     return x;
 }
 
+// Random values in [-1, 1), cheap enough for millions of elements.
+inline Signal randomSignal(int64_t n, uint64_t seed) {
+    Signal x(static_cast<size_t>(n));
+    for (auto& v : x) {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        v.real = static_cast<double>(seed >> 11) * 0x1p-52 - 1.0;
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        v.imag = static_cast<double>(seed >> 11) * 0x1p-52 - 1.0;
+    }
+    return x;
+}
 
 #endif

@@ -8,59 +8,27 @@
 #include "RegViaFFT.h"
 #include "kernels.h"
 
-#define REGVIAFFT_FIELD(field) \
+// One accessor per private field, by reference, so a test can also set it.
+#define FIELD(field) \
     static auto& field(CRegViaFFT& o) { return o.field; }
 
 struct RegViaFFTInspector {
-    REGVIAFFT_FIELD(historyCount)
-    REGVIAFFT_FIELD(windowLength)
-    REGVIAFFT_FIELD(historyX)
-    REGVIAFFT_FIELD(historyY)
-    REGVIAFFT_FIELD(recenterStepY)
-    REGVIAFFT_FIELD(recentering)
-    REGVIAFFT_FIELD(frameCount)
-    REGVIAFFT_FIELD(grayImage)
-    REGVIAFFT_FIELD(reducedImage)
-    REGVIAFFT_FIELD(reducedPixels)
-    REGVIAFFT_FIELD(pcSurface)
-    REGVIAFFT_FIELD(frameHeight)
-    REGVIAFFT_FIELD(reducedHeight)
-    REGVIAFFT_FIELD(reducedWidth)
-    REGVIAFFT_FIELD(reducedArea)
-    REGVIAFFT_FIELD(reducedMarginY)
-    REGVIAFFT_FIELD(reducedMarginX)
-    REGVIAFFT_FIELD(scale)
-    REGVIAFFT_FIELD(reducedTemplateHeight)
-    REGVIAFFT_FIELD(reducedTemplateWidth)
-    REGVIAFFT_FIELD(reducedTemplateArea)
-    REGVIAFFT_FIELD(maxTemplates)
-    REGVIAFFT_FIELD(templateCount)
-    REGVIAFFT_FIELD(gmvX)
-    REGVIAFFT_FIELD(gmvY)
-    REGVIAFFT_FIELD(prevGmvY)
-    REGVIAFFT_FIELD(accumShiftSumY)
-    REGVIAFFT_FIELD(tmplPosX)
-    REGVIAFFT_FIELD(tmplPosY)
-    REGVIAFFT_FIELD(isFirstFrame)
-    REGVIAFFT_FIELD(pcResult)
-    REGVIAFFT_FIELD(tmplGradY)
-    REGVIAFFT_FIELD(tmplGradX)
-    REGVIAFFT_FIELD(gradientX)
-    REGVIAFFT_FIELD(gradientY)
-    REGVIAFFT_FIELD(prevPreciseGmvX)
-    REGVIAFFT_FIELD(prevPreciseGmvY)
-    REGVIAFFT_FIELD(preciseGmvX)
-    REGVIAFFT_FIELD(preciseGmvY)
-    REGVIAFFT_FIELD(dftStatus)
-    REGVIAFFT_FIELD(prevSpectrum)
-    REGVIAFFT_FIELD(fftInput)
-    REGVIAFFT_FIELD(crossPower)
-    REGVIAFFT_FIELD(fftOutput)
-    REGVIAFFT_FIELD(pcOutput)
-    REGVIAFFT_FIELD(forwardHandle)
-    REGVIAFFT_FIELD(backwardHandle)
-    REGVIAFFT_FIELD(lowPassKernel)
-    REGVIAFFT_FIELD(derivKernel)
+    // The smoothing window and frame count.
+    FIELD(historyCount) FIELD(windowLength) FIELD(historyX) FIELD(historyY) FIELD(recenterStepY)
+    FIELD(recentering) FIELD(frameCount)
+    // Sizes at full and reduced resolution.
+    FIELD(frameHeight) FIELD(reducedHeight) FIELD(reducedWidth) FIELD(reducedArea) FIELD(reducedMarginY)
+    FIELD(reducedMarginX) FIELD(scale) FIELD(reducedTemplateHeight) FIELD(reducedTemplateWidth)
+    FIELD(reducedTemplateArea)
+    // Templates and the motion measured.
+    FIELD(maxTemplates) FIELD(templateCount) FIELD(tmplPosX) FIELD(tmplPosY) FIELD(isFirstFrame)
+    FIELD(pcResult) FIELD(gmvX) FIELD(gmvY) FIELD(prevGmvY) FIELD(accumShiftSumY) FIELD(prevPreciseGmvX)
+    FIELD(prevPreciseGmvY) FIELD(preciseGmvX) FIELD(preciseGmvY)
+    // Owned images, buffers, spectra and transform handles.
+    FIELD(grayImage) FIELD(reducedImage) FIELD(reducedPixels) FIELD(pcSurface) FIELD(tmplGradY)
+    FIELD(tmplGradX) FIELD(gradientX) FIELD(gradientY) FIELD(dftStatus) FIELD(prevSpectrum) FIELD(fftInput)
+    FIELD(crossPower) FIELD(fftOutput) FIELD(pcOutput) FIELD(forwardHandle) FIELD(backwardHandle)
+    FIELD(lowPassKernel) FIELD(derivKernel)
 
     // Private operations, reached by the tests of the group that defines them.
     // gradient.cpp, integral_image.cpp, template_placement.cpp
@@ -82,7 +50,7 @@ struct RegViaFFTInspector {
     static void getGMVwithScore(CRegViaFFT& o) { o.getGMVwithScore(CRegViaFFT::SCORE_COMBINED); }
 };
 
-#undef REGVIAFFT_FIELD
+#undef FIELD
 
 // Lets n scratch allocations through, then refuses every one until destroyed.
 struct ScratchRefusal {
