@@ -16,7 +16,7 @@ struct _DFT_Complex16;
 struct DftDescriptor;
 typedef struct DftDescriptor* DFT_DESCRIPTOR_HANDLE;
 namespace regviafft {
-class MotionEstimator;
+class Measurement;
 }
 
 class REGVIAFFT_API CRegViaFFT {
@@ -60,10 +60,9 @@ public:
     enum CRITERION { BY_PC_VALUE = 0, BY_VOTES = 1, BY_SCORE = 2 };
 
 private:
-    friend struct RegViaFFTInspector;  // test-only reader of the private state
-    // Drives the measurement steps one by one and reads the motion record for
-    // the stabiliser API (include/regviafft/stabilizer.h).
-    friend class regviafft::MotionEstimator;
+    // The library's own measurement steps on this object's state, which Run
+    // takes and the stabiliser API takes with its own camera path.
+    friend class regviafft::Measurement;
 
     CRegViaFFT(const CRegViaFFT&) = delete;
 

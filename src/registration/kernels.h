@@ -19,10 +19,15 @@ inline int roundHalfEven(double value)
     return static_cast<int>(std::lrint(value));
 }
 
+// Whether the fixed diagnostic lines (a failed allocation in placement, an
+// axis left unrefined) are printed: Run's own behaviour, which no other user
+// of the measurement wants.
+enum class Diagnostics { Print, Quiet };
+
 // pipeline.cpp
 // Grey value of each pixel of pixelBytes (3 or 4) bytes: the first three
-// bytes' mean, rounded. Rows are pixelStride bytes apart (negative for
-// bottom-up rows).
+// bytes' mean, rounded; a 1-byte pixel is grey already. Rows are pixelStride
+// bytes apart (negative for bottom-up rows).
 void grayFromPixels(const uint8_t* pixels, std::ptrdiff_t pixelStride, int pixelBytes, int width,
                     int height, uint8_t* gray, int grayStride);
 // dst(r, c) = src(r - oy, c - ox) for whole 4-byte pixels, zero where
@@ -97,17 +102,18 @@ void fillEnergyMap(const uint8_t* pixels, int widthStep, int width, int height,
 int chooseTemplateBox(double* energy, int height, int width, int boxHeight, int boxWidth,
                       int marginLeft, int marginRight, int marginTop, int marginBottom,
                       int* row, int* col, double* bestMean, double* boxScore,
-                      double acceptRatio);
+                      double acceptRatio, Diagnostics diagnostics);
 // Up to maxTemplates greedy choices on the energy map; writes the top-left
 // corners of the accepted templates to posX/posY and their number to *count.
 // Returns 0 on an allocation failure, leaving *count unchanged.
 int placeTemplatesOnEnergy(double* energy, int height, int width, const PlacementGeometry& geometry,
-                           int maxTemplates, int* posX, int* posY, int* count);
+                           int maxTemplates, Diagnostics diagnostics, int* posX, int* posY,
+                           int* count);
 // Energy map and greedy placement on an 8-bit frame; 0 on an allocation
-// failure, after printing the failure line.
+// failure, after printing the failure line when asked.
 int placeTemplates(const uint8_t* pixels, int widthStep, int width, int height,
                    const PlacementGeometry& geometry, int maxTemplates, double* lowPassKernel,
-                   double* derivKernel, int* posX, int* posY, int* count);
+                   double* derivKernel, Diagnostics diagnostics, int* posX, int* posY, int* count);
 
 // template_patch.cpp
 // Copies height rows of width bytes, stride bytes apart, into a packed array.
@@ -163,9 +169,10 @@ struct SurfaceShift {
     AxisRefinement y;
 };
 SurfaceShift surfaceShift(const double* surface, int height, int width, double scale);
-// The same, printing the X_NONONO / Y_NONONO line of an axis left unrefined.
+// The same into the record's fields, reporting an axis left unrefined by its
+// X_NONONO / Y_NONONO line when asked.
 void measureSurfaceShift(const double* surface, int height, int width, double scale,
-                         double* shiftY, double* shiftX, double* pcValue);
+                         Diagnostics diagnostics, double* shiftY, double* shiftX, double* pcValue);
 
 // motion_vector.cpp
 using PcRecord = CRegViaFFT::_pcResult;

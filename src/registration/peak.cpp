@@ -89,15 +89,16 @@ SurfaceShift surfaceShift(const double* surface, int height, int width, double s
 }
 
 void measureSurfaceShift(const double* surface, int height, int width, double scale,
-                         double* shiftY, double* shiftX, double* pcValue)
+                         Diagnostics diagnostics, double* shiftY, double* shiftX, double* pcValue)
 {
     const SurfaceShift shift = surfaceShift(surface, height, width, scale);
     const AxisRefinement& x = shift.x;
     const AxisRefinement& y = shift.y;
-    if (shift.refined && !x.accepted)
+    const bool report = diagnostics == Diagnostics::Print && shift.refined;
+    if (report && !x.accepted)
         std::printf("X_NONONO %f %f %f %f %f\n", x.candidate1, x.candidate2, x.side, x.neighbour,
                     shift.peak);
-    if (shift.refined && !y.accepted)
+    if (report && !y.accepted)
         std::printf("Y_NONONO %f %f %f %f %f\n", y.candidate1, y.candidate2, y.side, y.neighbour,
                     shift.peak);
     *pcValue = shift.peak;
@@ -111,5 +112,5 @@ void CRegViaFFT::getShiftAmount_PCvalue(double* surface, double* shiftY, double*
                                         double* pcValue)
 {
     regviafft::measureSurfaceShift(surface, reducedTemplateHeight, reducedTemplateWidth, scale,
-                                   shiftY, shiftX, pcValue);
+                                   regviafft::Diagnostics::Print, shiftY, shiftX, pcValue);
 }

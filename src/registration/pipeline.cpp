@@ -1,10 +1,6 @@
 // The per-frame driver: grey conversion and reduction, measurement, plausibility,
 // camera-path smoothing and the compensated output frame.
-#include <opencv2/core/core_c.h>
-#include <opencv2/imgproc/imgproc_c.h>
-
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +8,7 @@
 
 #include "RegViaFFT.h"
 #include "kernels.h"
+#include "measurement.h"
 #include "runtime/platform.h"
 
 namespace regviafft {
@@ -24,10 +21,6 @@ size_t frameBytes(int width, int height)
 {
     return static_cast<size_t>(width) * static_cast<size_t>(height) * kBytesPerPixel;
 }
-
-}  // namespace
-
-namespace {
 
 template <int PixelBytes>
 void grayFromPixelsOf(const uint8_t* pixels, std::ptrdiff_t pixelStride, int width, int height,
@@ -51,10 +44,15 @@ void grayFromPixelsOf(const uint8_t* pixels, std::ptrdiff_t pixelStride, int wid
 void grayFromPixels(const uint8_t* pixels, std::ptrdiff_t pixelStride, int pixelBytes, int width,
                     int height, uint8_t* gray, int grayStride)
 {
-    if (pixelBytes == 3)
+    if (pixelBytes == 1) {
+        for (int r = 0; r < height; ++r)
+            std::memcpy(gray + static_cast<size_t>(r) * grayStride, pixels + r * pixelStride,
+                        static_cast<size_t>(width));
+    } else if (pixelBytes == 3) {
         grayFromPixelsOf<3>(pixels, pixelStride, width, height, gray, grayStride);
-    else
+    } else {
         grayFromPixelsOf<kBytesPerPixel>(pixels, pixelStride, width, height, gray, grayStride);
+    }
 }
 
 void writeShiftedFrame(const uint8_t* src, uint8_t* dst, int width, int height, int ox, int oy)
@@ -119,26 +117,15 @@ int CRegViaFFT::Run(unsigned char* srcFrame, unsigned char* dstFrame, bool bypas
         return 0;
     }
 
-    regviafft::grayFromPixels(srcFrame, std::ptrdiff_t{frameWidth} * regviafft::kBytesPerPixel,
-                              regviafft::kBytesPerPixel, frameWidth, frameHeight,
-                              reinterpret_cast<uint8_t*>(grayImage->imageData),
-                              grayImage->widthStep);
-    // Saturates instead of wrapping, so a very long stream never looks like a
-    // new first frame.
-    if (frameCount < INT_MAX)
-        ++frameCount;
-    cvResize(grayImage, reducedImage, CV_INTER_LINEAR);
-
-    if (frameCount == 1) {
-        isFirstFrame = 1;
-        if (setTemplatePosition(reducedImage) == 0)
+    regviafft::Measurement measurement(*this);
+    measurement.loadFrame(
+        {srcFrame, std::ptrdiff_t{frameWidth} * regviafft::kBytesPerPixel, regviafft::kBytesPerPixel});
+    if (measurement.isFirstOfSequence()) {
+        if (!measurement.placeTemplates(regviafft::Diagnostics::Print))
             return 0;
-        templatesReady = 1;
-        getPCResult_fft();
     } else {
-        isFirstFrame = 0;
         platform::pauseOneMillisecond();
-        extractShiftAmount();
+        measurement.measureMotion(regviafft::Diagnostics::Print);
         platform::pauseOneMillisecond();
     }
 
@@ -147,10 +134,8 @@ int CRegViaFFT::Run(unsigned char* srcFrame, unsigned char* dstFrame, bool bypas
         smoothCameraPath();
     handOverMotion();
 
-    const int stepsLeft = windowLength - historyCount;
-    const int oy = regviafft::recentredOffset(gmvY, recentering, stepsLeft, recenterStepY);
-    const int ox = regviafft::recentredOffset(gmvX, recentering, stepsLeft, recenterStepX);
-    regviafft::writeShiftedFrame(srcFrame, dstFrame, frameWidth, frameHeight, ox, oy);
+    const regviafft::WholeOffset offset = regviafft::Measurement::designOffset(*this);
+    regviafft::writeShiftedFrame(srcFrame, dstFrame, frameWidth, frameHeight, offset.x, offset.y);
     return 1;
 }
 

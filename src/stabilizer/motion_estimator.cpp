@@ -1,32 +1,20 @@
-// Measurement through the registration object's own member operations, and
-// the motion record read back from its state.
+// Measurement through the registration object's measurement steps, and the
+// motion record filled from what they leave.
 #include "motion_estimator.h"
 
-#include <opencv2/core/core_c.h>
-#include <opencv2/imgproc/imgproc_c.h>
-
-#include <climits>
 #include <cstring>
 #include <new>
 #include <stdexcept>
 #include <string>
 
-#include "dft.h"
 #include "frame_planes.h"
-#include "kernels.h"
+#include "measurement.h"
 
 namespace regviafft {
 namespace {
 
 constexpr int kRunBytesPerPixel = 4;
 constexpr std::uint8_t kOpaque = 255;
-
-void copyLuma(const Plane& luma, int width, int height, IplImage* gray)
-{
-    for (int r = 0; r < height; ++r)
-        std::memcpy(gray->imageData + static_cast<std::ptrdiff_t>(r) * gray->widthStep,
-                    planeRow(luma, r), static_cast<size_t>(width));
-}
 
 // Luma in the three colour bytes, so that Run's grey value is the luma itself.
 void lumaToRunPixels(const Plane& luma, int width, int height, std::uint8_t* pixels)
@@ -54,16 +42,40 @@ void colourToRunPixels(const Plane& colour, int width, int height, std::uint8_t*
     }
 }
 
+// The measurement fields of a record; frames without a measurement keep zeros.
+void fillMeasurement(const MeasuredFrame& measured, MotionRecord& record)
+{
+    record.analysed = true;
+    record.templateCount = measured.templateCount;
+    for (int k = 0; k < kMaxTemplates; ++k) {
+        const TemplateShift& t = measured.templates[k];
+        record.templates[k] = {t.x, t.y, t.peak};
+    }
+    record.motionX = measured.motionX;
+    record.motionY = measured.motionY;
+    record.wholeMotionX = measured.wholeMotionX;
+    record.wholeMotionY = measured.wholeMotionY;
+    record.peak = measured.peak;
+    record.votes = measured.votes;
+}
+
+void fillDesignOffset(const CRegViaFFT& stream, MotionRecord& record)
+{
+    const WholeOffset offset = Measurement::designOffset(stream);
+    record.correctionX = offset.x;
+    record.correctionY = offset.y;
+}
+
 }  // namespace
 
-MotionEstimator::MotionEstimator(const Settings& s)
+MotionEstimator::MotionEstimator(const Settings& s) : width_(s.width), height_(s.height)
 {
     const int created = stream_.Create(s.height, s.width, *s.templateHeight, *s.templateWidth,
                                        *s.templateCount, *s.divisor, *s.marginY, *s.marginX,
                                        s.windowLength, s.steadyThreshold);
     if (created == 1)
         return;
-    if (stream_.dftStatus == DFT_MEMORY_ERROR)
+    if (Measurement::lackedMemory(stream_))
         throw std::bad_alloc();
     throw std::invalid_argument(
         "Settings: a " + std::to_string(*s.templateWidth) + "x" +
@@ -72,7 +84,8 @@ MotionEstimator::MotionEstimator(const Settings& s)
 }
 
 MotionEstimator::MotionEstimator(const MotionEstimator& other)
-    : runInput_(other.runInput_.size()), runOutput_(other.runOutput_.size())
+    : width_(other.width_), height_(other.height_), runInput_(other.runInput_.size()),
+      runOutput_(other.runOutput_.size())
 {
     *this = other;
 }
@@ -80,8 +93,10 @@ MotionEstimator::MotionEstimator(const MotionEstimator& other)
 MotionEstimator& MotionEstimator::operator=(const MotionEstimator& other)
 {
     stream_ = other.stream_;
+    width_ = other.width_;
+    height_ = other.height_;
     // The deep copy leaves the object released when its buffers cannot be had.
-    if (!stream_.isCreated())
+    if (!Measurement::isReady(stream_))
         throw std::bad_alloc();
     return *this;
 }
@@ -113,118 +128,57 @@ void MotionEstimator::runDesign(const FrameView& frame, MotionRecord& record)
     // renders the host's own output afterwards, from the offset read back.
     unsigned char* input = const_cast<std::uint8_t*>(packedForRun(frame));
     runOutput_.resize(static_cast<size_t>(frame.width) * frame.height * kRunBytesPerPixel);
-    record.analysed = stream_.Run(input, runOutput_.data(), false) == 1;
-    if (!record.analysed)
+    if (stream_.Run(input, runOutput_.data(), false) != 1)
         return;
-    readMeasurement(stream_, record);
-    readDesignOffset(stream_, record);
+    fillMeasurement(Measurement::read(stream_), record);
+    fillDesignOffset(stream_, record);
 }
 
 void MotionEstimator::loadFrame(const FrameView& frame)
 {
-    IplImage* gray = stream_.grayImage;
     const Plane& first = frame.planes[0];
     const int pixelBytes = planeLayout(frame.format, 0, frame.width, frame.height, false).bytesPerPixel;
-    if (frame.format == PixelFormat::Packed4 || frame.format == PixelFormat::Packed3)
-        grayFromPixels(first.data, first.stride, pixelBytes, frame.width, frame.height,
-                       reinterpret_cast<std::uint8_t*>(gray->imageData), gray->widthStep);
-    else
-        copyLuma(first, frame.width, frame.height, gray);
-    cvResize(gray, stream_.reducedImage, CV_INTER_LINEAR);
+    Measurement(stream_).loadFrame({first.data, first.stride, pixelBytes});
 }
 
 bool MotionEstimator::placeTemplates(MotionRecord& record)
 {
-    CRegViaFFT& s = stream_;
-    s.isFirstFrame = 1;
-    if (s.setTemplatePosition(s.reducedImage) == 0 || s.templateCount == 0)
+    Measurement measurement(stream_);
+    measurement.restartSequence();
+    if (!measurement.placeTemplates(Diagnostics::Quiet))
+        throw std::bad_alloc();
+    const MeasuredFrame placed = Measurement::read(stream_);
+    if (placed.templateCount == 0)
         return false;
-    // A fresh start, as after Create: the first frame only seeds the spectra.
-    s.templatesReady = 1;
-    s.frameCount = 1;
-    s.preciseGmvX = s.preciseGmvY = s.prevPreciseGmvX = s.prevPreciseGmvY = 0.0;
-    s.gmvX = s.gmvY = s.prevGmvX = s.prevGmvY = 0;
-    s.getPCResult_fft();
-    readMeasurement(s, record);
+    fillMeasurement(placed, record);
     return true;
 }
 
 void MotionEstimator::measure(MotionRecord& record)
 {
-    CRegViaFFT& s = stream_;
-    s.isFirstFrame = 0;
-    if (s.frameCount < INT_MAX)
-        ++s.frameCount;
-    s.extractShiftAmount();
+    Measurement measurement(stream_);
+    measurement.measureMotion(Diagnostics::Quiet);
     // Run's hand-over without its path: a cut, not a replaced motion, is the
     // answer to an implausible one here.
-    s.prevPreciseGmvX = s.preciseGmvX;
-    s.prevPreciseGmvY = s.preciseGmvY;
-    s.prevGmvX = s.gmvX;
-    s.prevGmvY = s.gmvY;
-    readMeasurement(s, record);
+    measurement.handOver();
+    fillMeasurement(Measurement::read(stream_), record);
 }
 
 bool MotionEstimator::plausible(const MotionRecord& record) const
 {
-    return !motionImplausible(record.wholeMotionX, record.wholeMotionY, stream_.frameWidth,
-                              stream_.frameHeight);
-}
-
-void MotionEstimator::readMeasurement(const CRegViaFFT& s, MotionRecord& record)
-{
-    record.analysed = true;
-    record.templateCount = s.templatesReady ? s.templateCount : 0;
-    record.templates = {};
-    record.motionX = record.motionY = 0.0;
-    record.wholeMotionX = record.wholeMotionY = 0;
-    record.peak = 0.0;
-    record.votes = 0;
-    // The frame the templates were placed on has no surfaces yet.
-    if (s.frameCount <= 1 || record.templateCount == 0)
-        return;
-    for (int k = 0; k < record.templateCount; ++k) {
-        const SurfaceShift shift =
-            surfaceShift(s.pcSurface[k], s.reducedTemplateHeight, s.reducedTemplateWidth, s.scale);
-        if (shift.peak > 0.0)
-            record.templates[k] = {shift.shiftX / s.scale, shift.shiftY / s.scale, shift.peak};
-    }
-    const CRegViaFFT::_pcResult& selected = s.pcResult[0];
-    if (selected.pcValue > 0.0) {
-        record.peak = selected.pcValue;
-        record.votes = record.templateCount == 1 ? 1 : selected.votes;
-    }
-    // prevGmv holds the accepted motion; when Run replaced an implausible one
-    // the sub-pixel estimate no longer stands for it.
-    record.wholeMotionX = s.prevGmvX;
-    record.wholeMotionY = s.prevGmvY;
-    const bool replaced = roundHalfEven(s.preciseGmvX / s.scale) != s.prevGmvX ||
-                          roundHalfEven(s.preciseGmvY / s.scale) != s.prevGmvY;
-    record.motionX = replaced ? s.prevGmvX : s.preciseGmvX / s.scale;
-    record.motionY = replaced ? s.prevGmvY : s.preciseGmvY / s.scale;
-}
-
-void MotionEstimator::readDesignOffset(const CRegViaFFT& s, MotionRecord& record)
-{
-    const int stepsLeft = s.windowLength - s.historyCount;
-    record.correctionX = recentredOffset(s.gmvX, s.recentering, stepsLeft, s.recenterStepX);
-    record.correctionY = recentredOffset(s.gmvY, s.recentering, stepsLeft, s.recenterStepY);
-}
-
-MotionRecord MotionEstimator::lastRecord(const CRegViaFFT& stream)
-{
-    MotionRecord record;
-    if (stream.frameCount == 0)
-        return record;
-    record.index = record.id = stream.frameCount - 1;
-    readMeasurement(stream, record);
-    readDesignOffset(stream, record);
-    return record;
+    return !motionImplausible(record.wholeMotionX, record.wholeMotionY, width_, height_);
 }
 
 MotionRecord lastMotion(const CRegViaFFT& stream)
 {
-    return MotionEstimator::lastRecord(stream);
+    MotionRecord record;
+    const MeasuredFrame measured = Measurement::read(stream);
+    if (measured.frameCount == 0)
+        return record;
+    record.index = record.id = measured.frameCount - 1;
+    fillMeasurement(measured, record);
+    fillDesignOffset(stream, record);
+    return record;
 }
 
 }  // namespace regviafft

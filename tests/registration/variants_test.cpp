@@ -17,7 +17,8 @@
 
 namespace {
 
-constexpr const char* kDigestSwitch = "REGVIAFFT_TEST_PRINT_DIGEST";
+// The argument that makes this program a child: it prints the digests and ends.
+constexpr const char* kDigestSwitch = "--print-digest";
 
 struct StreamCase {
     int width, height, templateHeight, templateWidth, divisor;
@@ -66,21 +67,11 @@ std::string digestOf(const StreamCase& s)
     return digest;
 }
 
-// Runs in the child processes only.
-TEST(RegistrationVariants, PrintDigest)
-{
-    if (std::getenv(kDigestSwitch) == nullptr)
-        GTEST_SKIP() << "runs in the child processes of MotionAndFramesIdenticalUnderEveryVariant";
-    for (const StreamCase& s : kStreams)
-        std::printf("%s", digestOf(s).c_str());
-}
-
 // The digest lines a child process prints with the class forced.
 std::string childDigest(const std::string& forcedClass)
 {
-    const std::string command = std::string(kDigestSwitch) + "=1 REGVIAFFT_DEBUG_CPU_TYPE=" +
-                                forcedClass + " '" + testing::internal::GetArgvs()[0] +
-                                "' --gtest_filter=RegistrationVariants.PrintDigest";
+    const std::string command = "REGVIAFFT_DEBUG_CPU_TYPE=" + forcedClass + " '" +
+                                testing::internal::GetArgvs()[0] + "' " + kDigestSwitch;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
         return {};
@@ -112,3 +103,14 @@ TEST(RegistrationVariants, MotionAndFramesIdenticalUnderEveryVariant)
 }
 
 }  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && std::string(argv[1]) == kDigestSwitch) {
+        for (const StreamCase& s : kStreams)
+            std::printf("%s", digestOf(s).c_str());
+        return 0;
+    }
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
