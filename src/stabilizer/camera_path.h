@@ -1,41 +1,60 @@
-// Smoothing of the camera path, one axis at a time: the causal tracker, the
-// look-ahead fit, and the soft limit that keeps every correction inside the
-// budget.
+// The camera path of a stream and the correction of each frame: one class per
+// path mode behind one small interface. Frames go in in push order, each with
+// the camera's position on its path; their corrections come out in the same
+// order once final.
 #ifndef REGVIAFFT_STABILIZER_CAMERA_PATH_H
 #define REGVIAFFT_STABILIZER_CAMERA_PATH_H
 
+#include <memory>
+
+#include "regviafft/stabilizer.h"
+
 namespace regviafft {
 
-// Offsets up to part of the budget pass unchanged; beyond, they approach the
-// budget smoothly and never reach it. A budget of 0 allows no correction.
-double limitToBudget(double offset, double budget);
-
-// Critically damped constant-velocity tracker (an alpha-beta filter) with a
-// time constant of tau frames: zero latency, and a steady pan is followed
-// without a lasting offset.
-class CausalTracker {
-public:
-    explicit CausalTracker(double timeConstant);
-    // The path starts (again) at position, at rest.
-    void restart(double position);
-    // Tracks the camera at `path` and returns the correction, limited to the
-    // budget. The limited position is fed back, so that the tracker catches
-    // up with a move it cannot hold instead of framing it in black.
-    double correct(double path, double budget);
-
-private:
-    double alpha_;
-    double beta_;
-    double position_ = 0.0;
-    double velocity_ = 0.0;
+// How a frame stands to the path of the frames before it.
+enum class PathStep {
+    Follow,  // moves on along the current path
+    Start,   // starts a new path (the first frame with templates, a cut)
+    Off,     // on no path (a frame passed through); the next one starts anew
 };
 
-// Correction of the frame at index `at` of path[0..count-1], the camera path
-// over its look-ahead window: a Gaussian-weighted (sigma frames) straight-line
-// fit gives the smooth path, blended into a narrow quadratic fit where the
-// line would spend much of the budget within a few frames (a whip pan, a
-// sudden stop); the result is limited to the budget.
-double lagCorrection(const double* path, int count, int at, double sigma, double budget);
+struct Correction {
+    double x = 0.0;  // content moves this many pixels right
+    double y = 0.0;  // and down
+};
+
+// The largest correction along each axis, in pixels.
+struct Budget {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+struct PathSample {
+    PathStep step = PathStep::Follow;
+    double x = 0.0;  // the camera's position on its path, in pixels
+    double y = 0.0;
+    Correction applied;  // what the measurement applied itself (design mode only)
+};
+
+class CameraPath {
+public:
+    virtual ~CameraPath() = default;
+    virtual std::unique_ptr<CameraPath> clone() const = 0;
+
+    virtual void push(const PathSample& sample) = 0;
+    // The correction of the oldest frame whose correction has not been taken,
+    // when it is final; false while it waits for later frames.
+    virtual bool take(Correction& correction) = 0;
+    // End of stream: every correction becomes final.
+    virtual void finish() = 0;
+};
+
+// The path of the settings' mode, limited to their budget.
+std::unique_ptr<CameraPath> makeCameraPath(const Settings& resolved);
+
+// Offsets up to part of the budget pass unchanged; beyond, they approach the
+// budget smoothly and never exceed it. A budget of 0 allows no correction.
+double limitToBudget(double offset, double budget);
 
 }  // namespace regviafft
 
