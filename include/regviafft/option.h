@@ -12,6 +12,7 @@
 #ifndef REGVIAFFT_OPTION_H
 #define REGVIAFFT_OPTION_H
 
+#include <cmath>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -124,7 +125,13 @@ struct Option {
     {
         set(target, rule.kind == OptionKind::Number ? OptionValue(static_cast<double>(value)) : OptionValue(value));
     }
-    void setDouble(Target& target, double value) const { set(target, value); }
+    // An integral number also sets a WholeNumber option.
+    void setDouble(Target& target, double value) const
+    {
+        const bool whole = rule.kind == OptionKind::WholeNumber && std::trunc(value) == value &&
+                           std::fabs(value) < 0x1p62;  // well inside long long
+        set(target, whole ? OptionValue(static_cast<long long>(value)) : OptionValue(value));
+    }
     void setChoice(Target& target, std::string_view choice) const { set(target, parseValue(name, rule, choice)); }
     void setPair(Target& target, int first, int second) const { set(target, std::make_pair(first, second)); }
     void setText(Target& target, const std::string& value) const { set(target, value); }
