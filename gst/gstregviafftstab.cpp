@@ -55,8 +55,8 @@ struct Stream {
 struct _GstRegViaFFTStab {
     GstBaseTransform parent;
     ElementProperties* properties;  // object lock
-    gboolean restart;        // object lock: properties changed since the stabiliser was made
-    Stream* stream;          // streaming thread
+    gboolean restart;               // object lock: properties changed since the stabiliser was made
+    Stream* stream;                 // streaming thread
 };
 
 G_DEFINE_TYPE(GstRegViaFFTStab, gst_regviafft_stab, GST_TYPE_BASE_TRANSFORM);

@@ -96,10 +96,11 @@ enum class Border {
     Crop,   // a fixed zoom keeps the whole correction budget out of view
 };
 
-// Every field has a default, the same for every host (the command line, the
-// Python module and the GStreamer element read them from here; only the
-// element starts in Causal mode, for live sources); the measurement fields left unset derive from
-// the frame size when the stabiliser is made:
+// Every field has a default, the one every host starts from (the command
+// line, the Python module and the GStreamer element read it through the
+// option table in options.h; only the element starts in Causal mode, for live
+// sources). The measurement fields left unset derive from the frame size when
+// the stabiliser is made:
 //   divisor         the largest power of two not above min(width, height) / 270,
 //                   at least 1: the analysed frame's shorter side stays between
 //                   270 and 540 pixels, enough detail for large templates at a
@@ -126,9 +127,10 @@ struct Settings {
     // constant; Lag: the Gaussian's sigma (unset: kDefaultCausalSmoothness,
     // kDefaultLagSmoothness). Larger is steadier and slower to follow.
     std::optional<double> smoothness;
-    // Largest correction, in percent of each dimension (0 to kMaxBudgetPercent): the offset
-    // approaches it smoothly and never exceeds it, so a move that cannot be
-    // held is followed. Not applied in Design mode, whose path has its own rules.
+    // Largest correction, in percent of each dimension (0 to
+    // kMaxBudgetPercent): the offset approaches it smoothly and never exceeds
+    // it, so a move that cannot be held is followed. Not applied in Design
+    // mode, whose path has its own rules.
     double budgetPercent = 5.0;
     Border border = Border::Black;
     bool wholePixel = false;  // shift by whole pixels only (no interpolation)
@@ -145,8 +147,8 @@ struct Settings {
     // Design mode's own camera path: the window it judges, in frames, and the
     // steadiness threshold in pixels (a window whose motions all lie within
     // it of their mean is re-centred).
-    int windowLength = 30;          // 0 to kMaxWindowLength
-    double steadyThreshold = 1.0;   // 0 to kMaxSteadyThreshold
+    int windowLength = 30;         // 0 to kMaxWindowLength
+    double steadyThreshold = 1.0;  // 0 to kMaxSteadyThreshold
 };
 
 // A field of Settings that cannot be used. what() is "Settings.<field> <rule>";
