@@ -345,3 +345,35 @@ TEST(RegViaFFTStab, MessageAndMetaCarryTheRecordFieldsInOrderAfterTheTimes)
         gst_message_unref(message);
     }
 }
+
+TEST(RegViaFFTStab, AMeasurementThatDoesNotSuitTheFramesGivesWayWithAWarningNamingIt)
+{
+    const media::ShakyClip shaky = media::shakyClip(160, 120, 8, 4);
+    Element element(kCausal);
+    g_object_set(element.harness->element, "template-size", "400x32", "divisor", 2, nullptr);
+    element.push(shaky.clip, 0);
+    std::vector<std::string> warnings;
+    std::vector<gint64> motions;
+    while (GstMessage* m = gst_bus_pop(element.bus)) {
+        if (GST_MESSAGE_TYPE(m) == GST_MESSAGE_WARNING) {
+            GError* error = nullptr;
+            gchar* debug = nullptr;
+            gst_message_parse_warning(m, &error, &debug);
+            warnings.push_back(debug);
+            g_error_free(error);
+            g_free(debug);
+        } else if (GST_MESSAGE_TYPE(m) == GST_MESSAGE_ELEMENT) {
+            gint64 x = 0;
+            gst_structure_get_int64(gst_message_get_structure(m), "whole_motion_x", &x);
+            motions.push_back(x);
+        }
+        gst_message_unref(m);
+    }
+    // One warning: the divisor the frames suit is kept, the size derived from them.
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("template-size: must be a whole number from 2 to 160, got 400"), std::string::npos)
+        << warnings[0];
+    ASSERT_EQ(motions.size(), 8u);
+    for (int t = 1; t < 8; ++t)
+        EXPECT_EQ(motions[t], shaky.stepX(t)) << t;
+}
