@@ -15,7 +15,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include "options.h"
+#include "job_options.h"
 #include "progress.h"
 #include "stabilize_file.h"
 
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const std::string input = "/proc/self/fd/" + std::to_string(file);
-    stabilize::JobOptions job = stabilize::defaultOptions().job;
+    stabilize::JobOptions job;
     job.encoder.codec = "rawvideo";
     stabilize::Progress quiet(stabilize::Progress::Style::Quiet);
     try {

@@ -7,13 +7,16 @@
 
 #include <gst/video/video.h>
 
-#include <cmath>
+#include <atomic>
 #include <deque>
 #include <exception>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
+#include "element_properties.h"
+#include "motion_record_structure.h"
+#include "regviafft/options.h"
 #include "regviafft/stabilizer.h"
 #include "regviafft_motion_meta.h"
 
@@ -22,51 +25,8 @@ GST_DEBUG_CATEGORY_STATIC(gst_regviafft_stab_debug);
 
 namespace {
 
-using regviafft::Border;
-using regviafft::PathMode;
-
-enum Property {
-    PROP_0,
-    PROP_MODE,
-    PROP_LAG,
-    PROP_SMOOTHNESS,
-    PROP_BUDGET,
-    PROP_BORDER,
-    PROP_WHOLE_PIXEL,
-    PROP_TEMPLATE_SIZE,
-    PROP_TEMPLATES,
-    PROP_DIVISOR,
-    PROP_MARGINS,
-    PROP_WINDOW,
-    PROP_STEADY_THRESHOLD,
-    PROP_MESSAGE,
-    PROP_ATTACH_META,
-};
-
-constexpr int kDefaultLag = 15;
-constexpr double kDefaultBudget = 5.0;
-constexpr int kDefaultWindow = 30;
-constexpr double kDefaultSteadyThreshold = 1.0;
 // Latency is counted at this rate when the caps give no frame rate.
 constexpr int kAssumedFramesPerSecond = 30;
-
-// What the properties hold; guarded by the object lock.
-struct Properties {
-    PathMode mode = PathMode::Causal;  // zero latency for live sources
-    int lag = kDefaultLag;
-    double smoothness = 0.0;  // 0: the mode's own default
-    double budget = kDefaultBudget;
-    Border border = Border::Black;
-    bool wholePixel = false;
-    std::string templateSize;  // "WxH" or "N"; empty: from the frame size
-    int templates = regviafft::kMaxTemplates;
-    int divisor = 0;           // 0: from the frame size
-    std::string margins;       // "XxY" or "N"; empty: from the template size
-    int window = kDefaultWindow;
-    double steadyThreshold = kDefaultSteadyThreshold;
-    bool message = true;
-    bool attachMeta = false;
-};
 
 struct Held {
     std::int64_t id;
@@ -76,6 +36,8 @@ struct Held {
 // What the streaming thread owns.
 struct Stream {
     std::unique_ptr<regviafft::Stabilizer> stabilizer;
+    // The stabiliser's latency in frames, for queries from any thread.
+    std::atomic<int> latencyFrames{0};
     std::deque<Held> held;  // frames pushed and not yet out, oldest first
     GstVideoInfo info;
     std::int64_t nextId = 0;
@@ -92,9 +54,9 @@ struct Stream {
 
 struct _GstRegViaFFTStab {
     GstBaseTransform parent;
-    Properties* properties;  // object lock
-    gboolean restart;        // object lock: properties changed since the stabiliser was made
-    Stream* stream;          // streaming thread
+    ElementProperties* properties;  // object lock
+    gboolean restart;               // object lock: properties changed since the stabiliser was made
+    Stream* stream;                 // streaming thread
 };
 
 G_DEFINE_TYPE(GstRegViaFFTStab, gst_regviafft_stab, GST_TYPE_BASE_TRANSFORM);
@@ -109,52 +71,6 @@ GstStaticPadTemplate sinkTemplate = GST_STATIC_PAD_TEMPLATE(
 GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE(
     "src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS(GST_VIDEO_CAPS_MAKE(REGVIAFFT_STAB_FORMATS)));
 
-GType modeType()
-{
-    static GType type = 0;
-    static const GEnumValue values[] = {
-        {static_cast<gint>(PathMode::Design), "The registration object's window-and-recentre path", "design"},
-        {static_cast<gint>(PathMode::Causal), "A damped tracker of the camera, no latency", "causal"},
-        {static_cast<gint>(PathMode::Lag), "A line fit over `lag` frames of look-ahead", "lag"},
-        {0, nullptr, nullptr}};
-    if (g_once_init_enter(&type))
-        g_once_init_leave(&type, g_enum_register_static("GstRegViaFFTStabMode", values));
-    return type;
-}
-
-GType borderType()
-{
-    static GType type = 0;
-    static const GEnumValue values[] = {
-        {static_cast<gint>(Border::Black), "Uncovered pixels are black", "black"},
-        {static_cast<gint>(Border::Edge), "Uncovered pixels repeat the nearest edge", "edge"},
-        {static_cast<gint>(Border::Crop), "A fixed zoom keeps the budget out of view", "crop"},
-        {0, nullptr, nullptr}};
-    if (g_once_init_enter(&type))
-        g_once_init_leave(&type, g_enum_register_static("GstRegViaFFTStabBorder", values));
-    return type;
-}
-
-// "WxH" or "N" into two positive sides; false when it is neither.
-bool parsePair(const std::string& text, int& first, int& second)
-{
-    if (text.empty())
-        return true;
-    int a = 0, b = 0;
-    char x = 0, rest = 0;
-    const int read = std::sscanf(text.c_str(), "%d%c%d%c", &a, &x, &b, &rest);
-    if (read == 1 && a >= 0) {
-        first = second = a;
-        return true;
-    }
-    if (read == 3 && x == 'x' && a >= 0 && b >= 0) {
-        first = a;
-        second = b;
-        return true;
-    }
-    return false;
-}
-
 regviafft::PixelFormat pixelFormatOf(GstVideoFormat format)
 {
     switch (format) {
@@ -167,35 +83,12 @@ regviafft::PixelFormat pixelFormatOf(GstVideoFormat format)
     }
 }
 
-regviafft::Settings settingsFor(const Properties& p, const GstVideoInfo& info, bool measurement)
+regviafft::Settings settingsFor(const ElementProperties& p, const GstVideoInfo& info)
 {
-    regviafft::Settings s;
+    regviafft::Settings s = p.settings;
     s.width = GST_VIDEO_INFO_WIDTH(&info);
     s.height = GST_VIDEO_INFO_HEIGHT(&info);
-    s.mode = p.mode;
-    s.lag = p.lag;
-    if (p.smoothness > 0.0)
-        s.smoothness = p.smoothness;
-    s.budgetPercent = p.budget;
-    s.border = p.border;
-    s.wholePixel = p.wholePixel;
     s.fullRange = info.colorimetry.range == GST_VIDEO_COLOR_RANGE_0_255;
-    s.windowLength = p.window;
-    s.steadyThreshold = p.steadyThreshold;
-    if (!measurement)
-        return s;
-    int w = 0, h = 0;
-    if (!p.templateSize.empty() && parsePair(p.templateSize, w, h)) {
-        s.templateWidth = w;
-        s.templateHeight = h;
-    }
-    if (!p.margins.empty() && parsePair(p.margins, w, h)) {
-        s.marginX = w;
-        s.marginY = h;
-    }
-    s.templateCount = p.templates;
-    if (p.divisor > 0)
-        s.divisor = p.divisor;
     return s;
 }
 
@@ -216,47 +109,50 @@ regviafft::FrameView viewOf(GstVideoFrame& frame)
     }
 }
 
-Properties snapshot(GstRegViaFFTStab* self)
+ElementProperties snapshot(GstRegViaFFTStab* self)
 {
     GST_OBJECT_LOCK(self);
-    const Properties p = *self->properties;
+    const ElementProperties p = *self->properties;
     self->restart = FALSE;
     GST_OBJECT_UNLOCK(self);
     return p;
 }
 
-// A stabiliser for the negotiated frames; measurement settings that do not
-// suit the frame size give way to the derived ones, with a warning.
+// A stabiliser for the negotiated frames. A value that does not suit the
+// frame size (a measurement set for other frames) gives way to the one
+// derived from the frames, with a warning naming the property.
 bool makeStabilizer(GstRegViaFFTStab* self)
 {
-    const Properties p = snapshot(self);
+    const ElementProperties p = snapshot(self);
     Stream& s = *self->stream;
     s.dropHeld();
     s.nextId = 0;
     s.stabilizer.reset();
-    try {
-        s.stabilizer = std::make_unique<regviafft::Stabilizer>(settingsFor(p, s.info, true));
-        return true;
-    } catch (const std::invalid_argument& e) {
-        GST_ELEMENT_WARNING(self, LIBRARY, SETTINGS, ("Measurement settings do not suit the frames"),
-                            ("%s; using the ones derived from the frame size", e.what()));
+    s.latencyFrames = 0;
+    regviafft::Settings settings = settingsFor(p, s.info);
+    for (;;) {
+        try {
+            s.stabilizer = std::make_unique<regviafft::Stabilizer>(settings);
+            s.latencyFrames = s.stabilizer->latency();
+            return true;
+        } catch (const regviafft::SettingsError& e) {
+            const auto refused = regviafft::asOptionError(e);
+            const auto* option = refused ? regviafft::findOption(regviafft::settingsOptions(), refused->name()) : nullptr;
+            if (option == nullptr || option->derived.empty() || !option->isSet(settings)) {
+                GST_ELEMENT_ERROR(self, LIBRARY, SETTINGS, ("Cannot stabilise these frames"), ("%s", e.what()));
+                return false;
+            }
+            GST_ELEMENT_WARNING(self, LIBRARY, SETTINGS, ("A property does not suit the frames"),
+                                ("%s; using the value derived from the frames", refused->what()));
+            option->unset(settings);
+        }
     }
-    try {
-        s.stabilizer = std::make_unique<regviafft::Stabilizer>(settingsFor(p, s.info, false));
-        return true;
-    } catch (const std::exception& e) {
-        GST_ELEMENT_ERROR(self, LIBRARY, SETTINGS, ("Cannot stabilise these frames"), ("%s", e.what()));
-    }
-    return false;
 }
 
 GstClockTime latencyOf(GstRegViaFFTStab* self)
 {
-    GST_OBJECT_LOCK(self);
-    const bool lag = self->properties->mode == PathMode::Lag;
-    const int frames = self->properties->lag;
-    GST_OBJECT_UNLOCK(self);
-    if (!lag)
+    const int frames = self->stream->latencyFrames;
+    if (frames == 0)
         return 0;
     const GstVideoInfo& info = self->stream->info;
     const int num = GST_VIDEO_INFO_FPS_N(&info) > 0 ? GST_VIDEO_INFO_FPS_N(&info) : kAssumedFramesPerSecond;
@@ -266,41 +162,15 @@ GstClockTime latencyOf(GstRegViaFFTStab* self)
 
 void postRecord(GstRegViaFFTStab* self, const regviafft::MotionRecord& r, GstBuffer* buffer)
 {
-    const GstSegment& segment = GST_BASE_TRANSFORM(self)->segment;
-    const GstClockTime pts = GST_BUFFER_PTS(buffer);
-    GstStructure* s = gst_structure_new(
-        "regviafftstab", "timestamp", G_TYPE_UINT64, pts,
-        "stream-time", G_TYPE_UINT64, gst_segment_to_stream_time(&segment, GST_FORMAT_TIME, pts),
-        "running-time", G_TYPE_UINT64, gst_segment_to_running_time(&segment, GST_FORMAT_TIME, pts),
-        "duration", G_TYPE_UINT64, GST_BUFFER_DURATION(buffer), "frame", G_TYPE_INT64, r.index,
-        "analysed", G_TYPE_BOOLEAN, r.analysed, "cut", G_TYPE_BOOLEAN, r.cut,
-        "motion-x", G_TYPE_DOUBLE, r.motionX, "motion-y", G_TYPE_DOUBLE, r.motionY,
-        "whole-motion-x", G_TYPE_INT, r.wholeMotionX, "whole-motion-y", G_TYPE_INT, r.wholeMotionY,
-        "peak", G_TYPE_DOUBLE, r.peak, "votes", G_TYPE_INT, r.votes, "templates", G_TYPE_INT,
-        r.templateCount, "path-x", G_TYPE_DOUBLE, r.pathX, "path-y", G_TYPE_DOUBLE, r.pathY,
-        "correction-x", G_TYPE_DOUBLE, r.correctionX, "correction-y", G_TYPE_DOUBLE, r.correctionY,
-        nullptr);
+    GstStructure* s = motionRecordStructure(r, buffer, GST_BASE_TRANSFORM(self)->segment);
     gst_element_post_message(GST_ELEMENT(self), gst_message_new_element(GST_OBJECT(self), s));
 }
 
-void attachRecord(const regviafft::MotionRecord& r, GstBuffer* buffer)
+void attachRecord(GstRegViaFFTStab* self, const regviafft::MotionRecord& r, GstBuffer* buffer)
 {
     auto* meta = reinterpret_cast<GstRegViaFFTMotionMeta*>(
         gst_buffer_add_meta(buffer, gst_regviafft_motion_meta_get_info(), nullptr));
-    meta->index = r.index;
-    meta->analysed = r.analysed;
-    meta->cut = r.cut;
-    meta->motion_x = r.motionX;
-    meta->motion_y = r.motionY;
-    meta->whole_motion_x = r.wholeMotionX;
-    meta->whole_motion_y = r.wholeMotionY;
-    meta->peak = r.peak;
-    meta->votes = r.votes;
-    meta->template_count = r.templateCount;
-    meta->path_x = r.pathX;
-    meta->path_y = r.pathY;
-    meta->correction_x = r.correctionX;
-    meta->correction_y = r.correctionY;
+    meta->record = motionRecordStructure(r, buffer, GST_BASE_TRANSFORM(self)->segment);
 }
 
 // The frame of the next final record, rendered in its own buffer; null when
@@ -337,7 +207,7 @@ GstFlowReturn nextOutput(GstRegViaFFTStab* self, GstBuffer** out)
     const bool message = self->properties->message, meta = self->properties->attachMeta;
     GST_OBJECT_UNLOCK(self);
     if (meta)
-        attachRecord(record, buffer);
+        attachRecord(self, record, buffer);
     if (message)
         postRecord(self, record, buffer);
     *out = buffer;
@@ -466,6 +336,7 @@ gboolean stop(GstBaseTransform* trans)
     auto* self = GST_REGVIAFFT_STAB(trans);
     self->stream->dropHeld();
     self->stream->stabilizer.reset();
+    self->stream->latencyFrames = 0;
     return TRUE;
 }
 
@@ -473,63 +344,7 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
 {
     auto* self = GST_REGVIAFFT_STAB(object);
     GST_OBJECT_LOCK(self);
-    Properties& p = *self->properties;
-    switch (id) {
-    case PROP_MODE:
-        p.mode = static_cast<PathMode>(g_value_get_enum(value));
-        break;
-    case PROP_LAG:
-        p.lag = g_value_get_int(value);
-        break;
-    case PROP_SMOOTHNESS:
-        p.smoothness = g_value_get_double(value);
-        break;
-    case PROP_BUDGET:
-        p.budget = g_value_get_double(value);
-        break;
-    case PROP_BORDER:
-        p.border = static_cast<Border>(g_value_get_enum(value));
-        break;
-    case PROP_WHOLE_PIXEL:
-        p.wholePixel = g_value_get_boolean(value);
-        break;
-    case PROP_TEMPLATE_SIZE:
-    case PROP_MARGINS: {
-        const gchar* text = g_value_get_string(value);
-        const std::string given = text != nullptr ? text : "";
-        int a = 0, b = 0;
-        if (!parsePair(given, a, b)) {
-            g_warning("regviafftstab: %s must be WxH or N pixels, not '%s'", g_param_spec_get_name(pspec),
-                      given.c_str());
-            break;
-        }
-        (id == PROP_TEMPLATE_SIZE ? p.templateSize : p.margins) = given;
-        break;
-    }
-    case PROP_TEMPLATES:
-        p.templates = g_value_get_int(value);
-        break;
-    case PROP_DIVISOR:
-        p.divisor = g_value_get_int(value);
-        break;
-    case PROP_WINDOW:
-        p.window = g_value_get_int(value);
-        break;
-    case PROP_STEADY_THRESHOLD:
-        p.steadyThreshold = g_value_get_double(value);
-        break;
-    case PROP_MESSAGE:
-        p.message = g_value_get_boolean(value);
-        break;
-    case PROP_ATTACH_META:
-        p.attachMeta = g_value_get_boolean(value);
-        break;
-    default:
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
-        break;
-    }
-    // Whether to report and how to path: only the former needs no new path.
-    if (id != PROP_MESSAGE && id != PROP_ATTACH_META)
+    if (setElementProperty(object, *self->properties, id, value, pspec))
         self->restart = TRUE;
     GST_OBJECT_UNLOCK(self);
 }
@@ -538,54 +353,7 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec)
 {
     auto* self = GST_REGVIAFFT_STAB(object);
     GST_OBJECT_LOCK(self);
-    const Properties& p = *self->properties;
-    switch (id) {
-    case PROP_MODE:
-        g_value_set_enum(value, static_cast<gint>(p.mode));
-        break;
-    case PROP_LAG:
-        g_value_set_int(value, p.lag);
-        break;
-    case PROP_SMOOTHNESS:
-        g_value_set_double(value, p.smoothness);
-        break;
-    case PROP_BUDGET:
-        g_value_set_double(value, p.budget);
-        break;
-    case PROP_BORDER:
-        g_value_set_enum(value, static_cast<gint>(p.border));
-        break;
-    case PROP_WHOLE_PIXEL:
-        g_value_set_boolean(value, p.wholePixel);
-        break;
-    case PROP_TEMPLATE_SIZE:
-        g_value_set_string(value, p.templateSize.c_str());
-        break;
-    case PROP_MARGINS:
-        g_value_set_string(value, p.margins.c_str());
-        break;
-    case PROP_TEMPLATES:
-        g_value_set_int(value, p.templates);
-        break;
-    case PROP_DIVISOR:
-        g_value_set_int(value, p.divisor);
-        break;
-    case PROP_WINDOW:
-        g_value_set_int(value, p.window);
-        break;
-    case PROP_STEADY_THRESHOLD:
-        g_value_set_double(value, p.steadyThreshold);
-        break;
-    case PROP_MESSAGE:
-        g_value_set_boolean(value, p.message);
-        break;
-    case PROP_ATTACH_META:
-        g_value_set_boolean(value, p.attachMeta);
-        break;
-    default:
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
-        break;
-    }
+    getElementProperty(object, *self->properties, id, value, pspec);
     GST_OBJECT_UNLOCK(self);
 }
 
@@ -596,54 +364,6 @@ void finalize(GObject* object)
     delete self->stream;
     delete self->properties;
     G_OBJECT_CLASS(gst_regviafft_stab_parent_class)->finalize(object);
-}
-
-constexpr GParamFlags kFlags =
-    static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_PLAYING);
-
-void installProperties(GObjectClass* c)
-{
-    const Properties defaults;
-    g_object_class_install_property(c, PROP_MODE, g_param_spec_enum("mode", "Mode",
-        "How the camera path is smoothed: causal reacts at once (no latency), lag looks ahead and is "
-        "the steadiest, design is the registration object's own path",
-        modeType(), static_cast<gint>(defaults.mode), kFlags));
-    g_object_class_install_property(c, PROP_LAG, g_param_spec_int("lag", "Lag",
-        "Frames of look-ahead in lag mode, the element's latency", 0, regviafft::kMaxLag, defaults.lag, kFlags));
-    g_object_class_install_property(c, PROP_SMOOTHNESS, g_param_spec_double("smoothness", "Smoothness",
-        "How smooth the path is, in frames; larger is steadier but follows moves later "
-        "(0: 25 in causal mode, 12 in lag mode)", 0.0, 250.0, defaults.smoothness, kFlags));
-    g_object_class_install_property(c, PROP_BUDGET, g_param_spec_double("budget", "Budget",
-        "The most the picture may move to compensate, in percent of each dimension; a move beyond "
-        "it is followed", 0.0, 25.0, defaults.budget, kFlags));
-    g_object_class_install_property(c, PROP_BORDER, g_param_spec_enum("border", "Border",
-        "What fills the edge the picture moves away from", borderType(),
-        static_cast<gint>(defaults.border), kFlags));
-    g_object_class_install_property(c, PROP_WHOLE_PIXEL, g_param_spec_boolean("whole-pixel",
-        "Whole pixel", "Move the picture by whole pixels only (no interpolation)", defaults.wholePixel, kFlags));
-    g_object_class_install_property(c, PROP_TEMPLATE_SIZE, g_param_spec_string("template-size",
-        "Template size", "Size of the patches motion is measured on, WxH or N pixels "
-        "(empty: from the frame size)", "", kFlags));
-    g_object_class_install_property(c, PROP_TEMPLATES, g_param_spec_int("templates", "Templates",
-        "How many patches motion is measured on", 1, regviafft::kMaxTemplates, defaults.templates, kFlags));
-    g_object_class_install_property(c, PROP_DIVISOR, g_param_spec_int("divisor", "Divisor",
-        "Frames are reduced this many times for analysis (0: from the frame size)", 0,
-        regviafft::kMaxFrameSide, defaults.divisor, kFlags));
-    g_object_class_install_property(c, PROP_MARGINS, g_param_spec_string("margins", "Margins",
-        "Columns and rows at the edges kept free of patches, XxY or N pixels "
-        "(empty: a quarter of the patch)", "", kFlags));
-    g_object_class_install_property(c, PROP_WINDOW, g_param_spec_int("window", "Window",
-        "Design mode: frames the camera path is judged over (0: no stabilisation)", 0, 100000,
-        defaults.window, kFlags));
-    g_object_class_install_property(c, PROP_STEADY_THRESHOLD, g_param_spec_double("steady-threshold",
-        "Steady threshold", "Design mode: a window whose motions stay this close to their mean, in "
-        "pixels, is re-centred", 0.0, 1e6, defaults.steadyThreshold, kFlags));
-    g_object_class_install_property(c, PROP_MESSAGE, g_param_spec_boolean("message", "Message",
-        "Post each frame's motion record as an element message named regviafftstab",
-        defaults.message, kFlags));
-    g_object_class_install_property(c, PROP_ATTACH_META, g_param_spec_boolean("attach-meta",
-        "Attach meta", "Attach each frame's motion record to its buffer (GstRegViaFFTMotionMeta)",
-        defaults.attachMeta, kFlags));
 }
 
 }  // namespace
@@ -657,7 +377,7 @@ static void gst_regviafft_stab_class_init(GstRegViaFFTStabClass* klass)
     object->set_property = setProperty;
     object->get_property = getProperty;
     object->finalize = finalize;
-    installProperties(object);
+    installElementProperties(object);
     gst_element_class_set_static_metadata(element, "Video stabiliser", "Filter/Effect/Video",
         "Steadies shaky video: measures each frame's motion by phase correlation, smooths the "
         "camera path and shifts the frame to compensate; each frame's motion record is posted "
@@ -672,13 +392,12 @@ static void gst_regviafft_stab_class_init(GstRegViaFFTStabClass* klass)
     transform->sink_event = sinkEvent;
     transform->query = query;
     transform->stop = stop;
-    gst_type_mark_as_plugin_api(modeType(), static_cast<GstPluginAPIFlags>(0));
-    gst_type_mark_as_plugin_api(borderType(), static_cast<GstPluginAPIFlags>(0));
+    markElementTypesAsPluginApi();
 }
 
 static void gst_regviafft_stab_init(GstRegViaFFTStab* self)
 {
-    self->properties = new Properties;
+    self->properties = new ElementProperties(elementDefaults());
     self->stream = new Stream;
     self->restart = FALSE;
     gst_video_info_init(&self->stream->info);

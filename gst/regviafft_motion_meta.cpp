@@ -1,16 +1,20 @@
 // Registration of the motion record's buffer meta.
 #include "regviafft_motion_meta.h"
 
-#include <cstring>
-
 namespace {
 
 gboolean initMeta(GstMeta* meta, gpointer, GstBuffer*)
 {
-    auto* motion = reinterpret_cast<GstRegViaFFTMotionMeta*>(meta);
-    std::memset(reinterpret_cast<char*>(motion) + sizeof(GstMeta), 0,
-                sizeof(GstRegViaFFTMotionMeta) - sizeof(GstMeta));
+    reinterpret_cast<GstRegViaFFTMotionMeta*>(meta)->record = nullptr;
     return TRUE;
+}
+
+void freeMeta(GstMeta* meta, GstBuffer*)
+{
+    auto* motion = reinterpret_cast<GstRegViaFFTMotionMeta*>(meta);
+    if (motion->record != nullptr)
+        gst_structure_free(motion->record);
+    motion->record = nullptr;
 }
 
 // The record describes the frame's content: it goes with copies of the
@@ -23,9 +27,8 @@ gboolean transformMeta(GstBuffer* destination, GstMeta* meta, GstBuffer*, GQuark
         gst_buffer_add_meta(destination, gst_regviafft_motion_meta_get_info(), nullptr));
     if (to == nullptr)
         return FALSE;
-    std::memcpy(reinterpret_cast<char*>(to) + sizeof(GstMeta),
-                reinterpret_cast<char*>(meta) + sizeof(GstMeta),
-                sizeof(GstRegViaFFTMotionMeta) - sizeof(GstMeta));
+    const GstStructure* record = reinterpret_cast<GstRegViaFFTMotionMeta*>(meta)->record;
+    to->record = record != nullptr ? gst_structure_copy(record) : nullptr;
     return TRUE;
 }
 
@@ -48,7 +51,7 @@ const GstMetaInfo* gst_regviafft_motion_meta_get_info(void)
     if (g_once_init_enter(&info)) {
         const GstMetaInfo* registered =
             gst_meta_register(GST_REGVIAFFT_MOTION_META_API_TYPE, "GstRegViaFFTMotionMeta",
-                              sizeof(GstRegViaFFTMotionMeta), initMeta, nullptr, transformMeta);
+                              sizeof(GstRegViaFFTMotionMeta), initMeta, freeMeta, transformMeta);
         g_once_init_leave(&info, registered);
     }
     return info;

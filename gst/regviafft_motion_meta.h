@@ -1,6 +1,16 @@
 /* The motion record of a frame, attached to its buffer by regviafftstab
- * when its attach-meta property is set. Read it with
- *   GstRegViaFFTMotionMeta* meta = gst_buffer_get_regviafft_motion_meta (buffer);
+ * when its attach-meta property is set. It holds the same structure as the
+ * element's message (motion_record_structure.h): the buffer's times, then
+ * the record's fields by name, so that a new field needs no change here.
+ *
+ *   GstRegViaFFTMotionMeta *meta = gst_buffer_get_regviafft_motion_meta (buffer);
+ *   gdouble x;
+ *   gint64 index;
+ *   if (meta != NULL) {
+ *     gst_structure_get_double (meta->record, "motion_x", &x);
+ *     gst_structure_get_int64 (meta->record, "index", &index);
+ *   }
+ *
  * Motions are the shift that brings the frame back onto the previous one, in
  * pixels; the frame was rendered moved by the correction. */
 #ifndef GST_REGVIAFFT_MOTION_META_H
@@ -12,16 +22,7 @@ G_BEGIN_DECLS
 
 typedef struct {
   GstMeta meta;
-  gint64 index;           /* frames before this one since the stream (re)started */
-  gboolean analysed;      /* motion measured */
-  gboolean cut;           /* judged a new scene: the camera path restarts here */
-  gdouble motion_x, motion_y;
-  gint whole_motion_x, whole_motion_y;
-  gdouble peak;           /* correlation peak of the selected candidate */
-  gint votes;
-  gint template_count;
-  gdouble path_x, path_y; /* camera path since it started */
-  gdouble correction_x, correction_y;
+  GstStructure *record;  /* owned by the meta; NULL until the element sets it */
 } GstRegViaFFTMotionMeta;
 
 GType gst_regviafft_motion_meta_api_get_type (void);

@@ -30,6 +30,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stdexcept>
+#include <string>
 
 #include "regviafft/export.h"
 #include "regviafft/limits.h"
@@ -40,6 +42,18 @@ namespace regviafft {
 
 // Look-ahead of the lag mode, in frames.
 constexpr int kMaxLag = 120;
+// A smoothing longer than this many frames holds a history no stream needs.
+constexpr double kMaxSmoothness = 250.0;
+// Smoothness when none is set: the causal tracker's time constant and the
+// lag fit's sigma, in frames, each as steady as its mode follows a pan well.
+constexpr double kDefaultCausalSmoothness = 25.0;
+constexpr double kDefaultLagSmoothness = 12.0;
+// Correction budget, in percent of each dimension: beyond a quarter the
+// picture is more border than content.
+constexpr double kMaxBudgetPercent = 25.0;
+// Design mode's steadiness threshold, in pixels: a frame's motion never
+// exceeds the frame, so any larger threshold counts every window as steady.
+constexpr double kMaxSteadyThreshold = kMaxFrameSide;
 
 enum class PixelFormat {
     Packed4,  // one plane of 4-byte pixels: three colour bytes first, in any
@@ -82,8 +96,11 @@ enum class Border {
     Crop,   // a fixed zoom keeps the whole correction budget out of view
 };
 
-// Every field has a default; the measurement fields left unset derive from
-// the frame size when the stabiliser is made:
+// Every field has a default, the one every host starts from (the command
+// line, the Python module and the GStreamer element read it through the
+// option table in options.h; only the element starts in Causal mode, for live
+// sources). The measurement fields left unset derive from the frame size when
+// the stabiliser is made:
 //   divisor         the largest power of two not above min(width, height) / 270,
 //                   at least 1: the analysed frame's shorter side stays between
 //                   270 and 540 pixels, enough detail for large templates at a
@@ -103,14 +120,17 @@ enum class Border {
 struct Settings {
     int width = 0;   // frame columns in pixels (luma columns for 4:2:0)
     int height = 0;  // frame rows
-    PathMode mode = PathMode::Causal;
-    int lag = 15;  // Lag mode: frames of look-ahead, 0 to kMaxLag; the latency
-    // Frames. Causal: the tracker's time constant (default 25); Lag: the
-    // Gaussian's sigma (default 12). Larger is steadier and slower to follow.
+    // Lag: a file has no latency to keep, so the steadiest mode is the default.
+    PathMode mode = PathMode::Lag;
+    int lag = 30;  // Lag mode: frames of look-ahead, 0 to kMaxLag; the latency
+    // Frames, above 0 and up to kMaxSmoothness. Causal: the tracker's time
+    // constant; Lag: the Gaussian's sigma (unset: kDefaultCausalSmoothness,
+    // kDefaultLagSmoothness). Larger is steadier and slower to follow.
     std::optional<double> smoothness;
-    // Largest correction, in percent of each dimension (0 to 25): the offset
-    // approaches it smoothly and never exceeds it, so a move that cannot be
-    // held is followed. Not applied in Design mode, whose path has its own rules.
+    // Largest correction, in percent of each dimension (0 to
+    // kMaxBudgetPercent): the offset approaches it smoothly and never exceeds
+    // it, so a move that cannot be held is followed. Not applied in Design
+    // mode, whose path has its own rules.
     double budgetPercent = 5.0;
     Border border = Border::Black;
     bool wholePixel = false;  // shift by whole pixels only (no interpolation)
@@ -127,12 +147,26 @@ struct Settings {
     // Design mode's own camera path: the window it judges, in frames, and the
     // steadiness threshold in pixels (a window whose motions all lie within
     // it of their mean is re-centred).
-    int windowLength = 30;
-    double steadyThreshold = 1.0;
+    int windowLength = 30;         // 0 to kMaxWindowLength
+    double steadyThreshold = 1.0;  // 0 to kMaxSteadyThreshold
 };
 
-// Validates every field and fills the unset ones from the frame size; throws
-// std::invalid_argument naming the first bad value.
+// A field of Settings that cannot be used. what() is "Settings.<field> <rule>";
+// a host that offers the field as an option reports it under the option's
+// name (asOptionError in options.h).
+class REGVIAFFT_API SettingsError : public std::invalid_argument {
+public:
+    SettingsError(const std::string& field, const std::string& rule);
+    const std::string& field() const noexcept { return field_; }
+    const std::string& rule() const noexcept { return rule_; }
+
+private:
+    std::string field_;
+    std::string rule_;
+};
+
+// Validates every field (NaN and infinities included) and fills the unset
+// ones from the frame size; throws SettingsError naming the first bad value.
 REGVIAFFT_API Settings resolveSettings(const Settings& settings);
 
 // One template's own measurement, in full-resolution pixels.
@@ -178,7 +212,7 @@ enum class Pull {
 
 class REGVIAFFT_API Stabilizer {
 public:
-    // Throws std::invalid_argument for bad settings (see resolveSettings).
+    // Throws SettingsError for bad settings (see resolveSettings).
     explicit Stabilizer(const Settings& settings);
     ~Stabilizer();
     Stabilizer(const Stabilizer& other);  // an independent copy of the stream state

@@ -11,42 +11,34 @@
     records = regviafft.stabilize_file("in.mp4", "out.mp4", mode="lag", budget=5)
     table = regviafft.records_to_array(records)
 
-Keyword arguments are named as the command line's options (regviafft-stabilize
---help), with the same defaults: mode "lag" with 30 frames of look-ahead, a 5 %
-budget, a black border. Bad values raise ValueError with the library's message.
+Keyword arguments are the library's options (STABILIZER_OPTIONS; a file run
+also takes FILE_OPTIONS), the names of regviafft-stabilize --help with '_' for
+'-', typed: bool, int, float, str for a choice or a file, a 2-tuple of int for
+a size; None keeps the default, which is the library's own. A value of the
+wrong type or out of range raises ValueError naming the keyword; an unknown
+keyword raises TypeError.
 """
 
 import math
+import os
 
 import numpy as np
 
-from ._regviafft import Error, MotionRecord, _Stabilizer, _stabilize_file
+from ._regviafft import (FILE_OPTIONS, RECORD_FIELDS, STABILIZER_OPTIONS, Error, MotionRecord,
+                         _Stabilizer, _stabilize_file)
 
-__all__ = ["Error", "MotionRecord", "Stabilizer", "stabilize_file", "records_to_array", "jitter"]
-
-# Options of the stabiliser itself, and those only a file run has.
-_STABILIZER_OPTIONS = {"mode", "lag", "smoothness", "budget", "border", "whole_pixel",
-                       "template_size", "templates", "divisor", "margins", "window",
-                       "steady_threshold"}
-_FILE_OPTIONS = {"codec", "crf", "preset", "motion", "plot", "side_by_side"}
+__all__ = ["Error", "MotionRecord", "Stabilizer", "stabilize_file", "records_to_array", "jitter",
+           "STABILIZER_OPTIONS", "FILE_OPTIONS", "RECORD_FIELDS"]
 
 
-def _arguments(options, allowed):
-    """The command line's arguments for keyword options."""
-    arguments = []
-    for name, value in options.items():
-        if name not in allowed:
-            raise TypeError(f"unexpected keyword argument '{name}'")
-        flag = "--" + name.replace("_", "-")
-        if value is None or value is False:
-            continue
-        if value is True:
-            arguments.append(flag)
-        elif isinstance(value, (tuple, list)):
-            arguments += [flag, "x".join(str(v) for v in value)]
-        else:
-            arguments += [flag, str(value)]
-    return arguments
+def _keywords_doc(options):
+    """One paragraph per keyword: its type, what it does, its values and default."""
+    lines = []
+    for o in options:
+        default = o["derived"] if o["default"] is None else repr(o["default"])
+        values = f"; {o['values']}" if o["values"] else ""
+        lines.append(f"    {o['keyword']} ({o['type']}): {o['help']}{values}; default {default}")
+    return "\n".join(lines)
 
 
 def _output_like(frame):
@@ -66,7 +58,7 @@ class Stabilizer:
     """
 
     def __init__(self, width, height, **options):
-        self._core = _Stabilizer(_arguments(options, _STABILIZER_OPTIONS), int(width), int(height))
+        self._core = _Stabilizer(int(width), int(height), options)
         self._held = {}
         self._next_id = 0
 
@@ -77,7 +69,8 @@ class Stabilizer:
 
     @property
     def settings(self):
-        """Every setting as the stabiliser uses it, the derived ones included."""
+        """Every setting as the stabiliser uses it, the derived ones included: the
+        frame's width and height, then each option by its keyword."""
         return self._core.settings
 
     def push(self, frame, id=None):
@@ -125,28 +118,34 @@ class Stabilizer:
             yield record, self.render(record, frame)
 
 
-def stabilize_file(input, output, *, quiet=True, **options):
+Stabilizer.__init__.__doc__ = ("Takes the frame size in pixels and these keywords:\n\n"
+                               + _keywords_doc(STABILIZER_OPTIONS))
+
+
+def stabilize_file(input, output, **options):
     """Stabilises a video file as regviafft-stabilize does; returns its motion records.
 
-    Takes the command line's options as keywords, for example motion="out.csv",
-    plot="path.png", codec="ffv1", side_by_side=True. Raises ValueError for a
-    bad option and regviafft.Error when the file cannot be read or written.
+    Takes the stabiliser's keywords, as Stabilizer does, and the file run's,
+    for example motion="out.csv", plot="path.png", codec="ffv1",
+    side_by_side=True. Raises ValueError for a bad value, TypeError for an
+    unknown keyword and regviafft.Error when the file cannot be read or written.
     """
-    arguments = _arguments(options, _STABILIZER_OPTIONS | _FILE_OPTIONS)
-    records, _ = _stabilize_file(str(input), str(output), arguments, bool(quiet))
+    records, _ = _stabilize_file(os.fspath(input), os.fspath(output), options)
     return records
 
 
-_FIELDS = [("index", "i8"), ("id", "i8"), ("time", "f8"), ("analysed", "?"), ("cut", "?"),
-           ("motion_x", "f8"), ("motion_y", "f8"), ("whole_motion_x", "i4"),
-           ("whole_motion_y", "i4"), ("peak", "f8"), ("votes", "i4"), ("template_count", "i4"),
-           ("path_x", "f8"), ("path_y", "f8"), ("correction_x", "f8"), ("correction_y", "f8")]
+stabilize_file.__doc__ += "\n    The file run's own keywords:\n\n" + _keywords_doc(FILE_OPTIONS) + "\n"
+
+# numpy's type for each kind of record field; the host's id and time come first.
+_DTYPES = {"integer": "i8", "number": "f8", "truth": "?"}
+_ARRAY_FIELDS = [("id", "i8"), ("time", "f8")] + [(name, _DTYPES[kind]) for name, kind in RECORD_FIELDS]
 
 
 def records_to_array(records):
-    """A whole stream's records as a numpy structured array, one row per frame."""
-    rows = [tuple(getattr(r, name) for name, _ in _FIELDS) for r in records]
-    return np.array(rows, dtype=_FIELDS)
+    """A whole stream's records as a numpy structured array, one row per frame:
+    id, time, then the fields of RECORD_FIELDS in order."""
+    rows = [tuple(getattr(r, name) for name, _ in _ARRAY_FIELDS) for r in records]
+    return np.array(rows, dtype=_ARRAY_FIELDS)
 
 
 def _high_pass(values, sigma):

@@ -1,34 +1,29 @@
 # Types of the compiled half of regviafft.
-from typing import Any, Dict, List, Sequence, Tuple, Union
+from typing import Any, Dict, List, Tuple, Union
 
 import numpy as np
 
 Frame = Union[np.ndarray, Tuple[np.ndarray, np.ndarray, np.ndarray], Tuple[np.ndarray, np.ndarray]]
+OptionValue = Union[bool, int, float, str, Tuple[int, int], None]
 
 class Error(RuntimeError): ...
 
+# Each option: keyword, type, help, values, default (None when derived) and derived.
+STABILIZER_OPTIONS: List[Dict[str, Any]]
+FILE_OPTIONS: List[Dict[str, Any]]
+# Each field of a motion record: (name, "integer" | "number" | "truth"), in order.
+RECORD_FIELDS: List[Tuple[str, str]]
+
 class MotionRecord:
-    index: int
     id: int
     time: float
-    analysed: bool
-    cut: bool
-    motion_x: float
-    motion_y: float
-    whole_motion_x: int
-    whole_motion_y: int
-    peak: float
-    votes: int
-    template_count: int
     templates: List[Tuple[float, float, float]]
-    path_x: float
-    path_y: float
-    correction_x: float
-    correction_y: float
+    # One attribute for each name of RECORD_FIELDS: int, float or bool.
+    def __getattr__(self, name: str) -> Union[int, float, bool]: ...
     def to_dict(self) -> Dict[str, Any]: ...
 
 class _Stabilizer:
-    def __init__(self, arguments: Sequence[str], width: int, height: int) -> None: ...
+    def __init__(self, width: int, height: int, options: Dict[str, OptionValue]) -> None: ...
     def push(self, frame: Frame, id: int) -> None: ...
     def pull(self) -> Union[MotionRecord, None]: ...
     def render(self, record: MotionRecord, frame: Frame, out: Frame) -> None: ...
@@ -39,4 +34,5 @@ class _Stabilizer:
     @property
     def settings(self) -> Dict[str, Any]: ...
 
-def _stabilize_file(input: str, output: str, arguments: Sequence[str], quiet: bool) -> Tuple[List[MotionRecord], Dict[str, Any]]: ...
+def _stabilize_file(input: str, output: str, options: Dict[str, OptionValue]) -> Tuple[List[MotionRecord], Dict[str, Any]]: ...
+def _parse_option(keyword: str, text: str) -> OptionValue: ...

@@ -1,7 +1,7 @@
 """Stabilise many video files on a Dask cluster, one task per file.
 
     python3 -m regviafft.batch INPUT... --out DIR [--scheduler ADDRESS] [--workers N]
-                               [stabiliser options, as regviafft-stabilize takes them]
+                               [stabiliser and file options, as regviafft-stabilize takes them]
 
 INPUT may be files, folders (their video files, recursively) and globs. Each
 file becomes DIR/<name>.mp4 with its motion table DIR/<name>.motion.csv; a file
@@ -20,6 +20,9 @@ import sys
 import time
 
 import numpy as np
+
+from . import FILE_OPTIONS, STABILIZER_OPTIONS
+from ._regviafft import _parse_option
 
 VIDEO_EXTENSIONS = {".mp4", ".mkv", ".mov", ".avi", ".webm", ".m4v", ".mts", ".m2ts", ".ts",
                     ".mpg", ".mpeg", ".flv", ".wmv", ".3gp", ".ogv"}
@@ -81,7 +84,7 @@ def stabilize_one(input, output, motion, options):
         if os.path.exists(output) and os.path.exists(motion):
             result["status"] = "skipped, already complete"
         else:
-            regviafft.stabilize_file(input, output, motion=motion, **options)
+            regviafft.stabilize_file(input, output, motion=motion, quiet=True, **options)
             result["status"] = "done"
         table = _read_table(motion)
         result.update(frames=len(table), jitter_before=regviafft.jitter(table, corrected=False),
@@ -92,10 +95,24 @@ def stabilize_one(input, output, motion, options):
     return result
 
 
-# The command line's options that a batch passes on to every file.
-VALUE_OPTIONS = ["mode", "lag", "smoothness", "budget", "border", "template-size", "templates",
-                 "divisor", "margins", "window", "steady-threshold", "codec", "crf", "preset"]
-SWITCH_OPTIONS = ["whole-pixel", "side-by-side"]
+# Options of the file job that a batch sets itself for each file.
+OWN_OPTIONS = {"motion", "plot", "quiet"}
+
+
+def passed_on_options():
+    """The library's and the file job's options a batch passes on to every file."""
+    return [o for o in STABILIZER_OPTIONS + FILE_OPTIONS
+            if o["keyword"] not in OWN_OPTIONS]
+
+
+def _reader(keyword):
+    """Reads an option's text as regviafft-stabilize does, into its typed value."""
+    def read(text):
+        try:
+            return _parse_option(keyword, text)
+        except ValueError as error:
+            raise argparse.ArgumentTypeError(str(error))
+    return read
 
 
 def _client(scheduler, workers):
@@ -127,13 +144,14 @@ def main(argv=None):
     parser.add_argument("--workers", type=int, default=os.cpu_count() or 1,
                         help="worker processes of the local cluster (default: one per core)")
     passed_on = parser.add_argument_group("for every file, as regviafft-stabilize takes them")
-    for name in VALUE_OPTIONS:
-        passed_on.add_argument("--" + name, metavar="VALUE")
-    for name in SWITCH_OPTIONS:
-        passed_on.add_argument("--" + name, action="store_true")
+    for o in passed_on_options():
+        flag = "--" + o["keyword"].replace("_", "-")
+        if o["type"] == "bool":
+            passed_on.add_argument(flag, action="store_true", default=None, help=o["help"])
+        else:
+            passed_on.add_argument(flag, type=_reader(o["keyword"]), metavar="VALUE", help=o["help"])
     arguments = parser.parse_args(argv)
-    options = {name.replace("-", "_"): getattr(arguments, name.replace("-", "_"))
-               for name in VALUE_OPTIONS + SWITCH_OPTIONS}
+    options = {o["keyword"]: getattr(arguments, o["keyword"]) for o in passed_on_options()}
 
     # Absolute paths: the workers may run in another folder.
     inputs = [os.path.abspath(path) for path in expand_inputs(arguments.inputs)]

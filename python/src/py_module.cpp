@@ -1,5 +1,5 @@
 // The compiled half of the Python module regviafft; the package's
-// __init__.py gives it its keyword arguments.
+// __init__.py wraps it.
 #include <pybind11/pybind11.h>
 
 #include <exception>
@@ -10,8 +10,8 @@ extern "C" {
 }
 
 #include "av_handles.h"
-#include "options.h"
 #include "py_motion_record.h"
+#include "py_options.h"
 #include "py_stabilize_file.h"
 #include "py_stabilizer.h"
 
@@ -22,19 +22,21 @@ PYBIND11_MODULE(_regviafft, m)
     m.doc() = "Video stabilisation by phase correlation (compiled part of regviafft)";
     // The video libraries speak through the module's exceptions only.
     av_log_set_level(AV_LOG_QUIET);
-    // A bad option or value is a ValueError, as std::invalid_argument is.
-    py::register_exception<stabilize::UsageError>(m, "_UsageError", PyExc_ValueError);
     py::register_exception<stabilize::Failure>(m, "Error", PyExc_RuntimeError);
-    // A setting the library refuses is named by its option, as on the command line.
+    // A setting the library refuses is a ValueError naming its keyword.
     py::register_exception_translator([](std::exception_ptr thrown) {
         try {
             if (thrown)
                 std::rethrow_exception(thrown);
-        } catch (const std::invalid_argument& e) {
-            PyErr_SetString(PyExc_ValueError, stabilize::optionForSetting(e.what()).c_str());
+        } catch (const regviafft::SettingsError& e) {
+            const auto option = regviafft::asOptionError(e);
+            const std::string message = option ? regviafft_python::keywordOf(option->name()) + ": " + option->rule()
+                                                : std::string(e.what());
+            PyErr_SetString(PyExc_ValueError, message.c_str());
         }
     });
     regviafft_python::declareMotionRecord(m);
     regviafft_python::declareStabilizer(m);
     regviafft_python::declareStabilizeFile(m);
+    regviafft_python::declareOptions(m);
 }

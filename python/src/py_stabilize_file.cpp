@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "options.h"
 #include "py_motion_record.h"
+#include "py_options.h"
 #include "stabilize_file.h"
 
 namespace regviafft_python {
@@ -17,15 +17,14 @@ namespace py = pybind11;
 
 namespace {
 
-py::tuple stabilizeFile(const std::string& input, const std::string& output,
-                        const std::vector<std::string>& arguments, bool quiet)
+py::tuple stabilizeFile(const std::string& input, const std::string& output, const py::dict& keywords)
 {
-    const stabilize::Options options = stabilize::parseOptions(arguments);
+    const stabilize::JobOptions job = jobFromKeywords(keywords);
     stabilize::JobReport report;
     {
         py::gil_scoped_release released;
-        stabilize::Progress progress(stabilize::Progress::styleFor(quiet));
-        report = stabilize::stabilizeFile(input, output, options.job, progress);
+        stabilize::Progress progress(stabilize::Progress::styleFor(job.quiet));
+        report = stabilize::stabilizeFile(input, output, job, progress);
     }
     std::vector<Record> records;
     records.reserve(report.log.size());
@@ -45,8 +44,7 @@ py::tuple stabilizeFile(const std::string& input, const std::string& output,
 
 void declareStabilizeFile(py::module_& m)
 {
-    m.def("_stabilize_file", &stabilizeFile, py::arg("input"), py::arg("output"),
-          py::arg("arguments"), py::arg("quiet"));
+    m.def("_stabilize_file", &stabilizeFile, py::arg("input"), py::arg("output"), py::arg("options"));
 }
 
 }  // namespace regviafft_python

@@ -1,7 +1,6 @@
 // regviafft._Stabilizer: the stabiliser object over numpy frames. The
-// settings come as the command line's arguments, so that every option is
-// named, checked and defaulted as there; the GIL is released while a frame
-// is measured or rendered.
+// settings come as keyword arguments through the library's option table;
+// the GIL is released while a frame is measured or rendered.
 #include "py_stabilizer.h"
 
 #include <pybind11/stl.h>
@@ -9,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "options.h"
 #include "py_frames.h"
 #include "py_motion_record.h"
+#include "py_options.h"
 
 namespace regviafft_python {
 
@@ -19,9 +18,9 @@ namespace py = pybind11;
 
 namespace {
 
-regviafft::Settings settingsFrom(const std::vector<std::string>& arguments, int width, int height)
+regviafft::Settings settingsFrom(const py::dict& keywords, int width, int height)
 {
-    regviafft::Settings settings = stabilize::parseOptions(arguments).job.settings;
+    regviafft::Settings settings = settingsFromKeywords(keywords);
     settings.width = width;
     settings.height = height;
     return settings;
@@ -29,8 +28,8 @@ regviafft::Settings settingsFrom(const std::vector<std::string>& arguments, int 
 
 class PyStabilizer {
 public:
-    PyStabilizer(const std::vector<std::string>& arguments, int width, int height)
-        : stabilizer_(settingsFrom(arguments, width, height))
+    PyStabilizer(int width, int height, const py::dict& keywords)
+        : stabilizer_(settingsFrom(keywords, width, height))
     {
     }
 
@@ -72,50 +71,15 @@ private:
     regviafft::Stabilizer stabilizer_;
 };
 
-const char* modeName(regviafft::PathMode mode)
-{
-    switch (mode) {
-    case regviafft::PathMode::Design:
-        return "design";
-    case regviafft::PathMode::Causal:
-        return "causal";
-    case regviafft::PathMode::Lag:
-        return "lag";
-    }
-    return "";
-}
-
-const char* borderName(regviafft::Border border)
-{
-    switch (border) {
-    case regviafft::Border::Black:
-        return "black";
-    case regviafft::Border::Edge:
-        return "edge";
-    case regviafft::Border::Crop:
-        return "crop";
-    }
-    return "";
-}
-
+// The frame size, then every option as its keyword.
 py::dict PyStabilizer::settings() const
 {
-    const regviafft::Settings& s = stabilizer_.settings();
+    const regviafft::Settings s = stabilizer_.settings();
     py::dict d;
     d["width"] = s.width;
     d["height"] = s.height;
-    d["mode"] = modeName(s.mode);
-    d["lag"] = s.lag;
-    d["smoothness"] = *s.smoothness;
-    d["budget"] = s.budgetPercent;
-    d["border"] = borderName(s.border);
-    d["whole_pixel"] = s.wholePixel;
-    d["template_size"] = py::make_tuple(*s.templateWidth, *s.templateHeight);
-    d["templates"] = *s.templateCount;
-    d["divisor"] = *s.divisor;
-    d["margins"] = py::make_tuple(*s.marginX, *s.marginY);
-    d["window"] = s.windowLength;
-    d["steady_threshold"] = s.steadyThreshold;
+    for (const regviafft::Option<regviafft::Settings>& option : regviafft::settingsOptions())
+        d[py::str(keywordOf(option.name))] = keywordValue(option, s);
     return d;
 }
 
@@ -124,8 +88,8 @@ py::dict PyStabilizer::settings() const
 void declareStabilizer(py::module_& m)
 {
     py::class_<PyStabilizer>(m, "_Stabilizer")
-        .def(py::init<const std::vector<std::string>&, int, int>(), py::arg("arguments"),
-             py::arg("width"), py::arg("height"))
+        .def(py::init<int, int, const py::dict&>(), py::arg("width"), py::arg("height"),
+             py::arg("options"))
         .def("push", &PyStabilizer::push, py::arg("frame"), py::arg("id"))
         .def("pull", &PyStabilizer::pull)
         .def("render", &PyStabilizer::render, py::arg("record"), py::arg("frame"), py::arg("out"))

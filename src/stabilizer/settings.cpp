@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 
+#include "regviafft/options.h"
 #include "regviafft/stabilizer.h"
 
 namespace regviafft {
@@ -23,26 +23,19 @@ constexpr int kSmallestTemplateSide = 8;
 // quarters of the analysed frame's shorter side.
 constexpr int kShorterSidePerTemplate = 2;
 constexpr int kMarginsPerTemplate = 4;
-constexpr double kMaxBudgetPercent = 25.0;
-// A smoothing longer than this many frames holds a history no stream needs.
-constexpr double kMaxSmoothness = 250.0;
-constexpr double kDefaultCausalTimeConstant = 25.0;
-constexpr double kDefaultLagSigma = 12.0;
 
-[[noreturn]] void refuse(const std::string& field, const std::string& rule, double value)
+[[noreturn]] void refuse(const std::string& field, const std::string& rule)
 {
-    std::ostringstream message;
-    message << "Settings." << field << " " << rule << ", got " << value;
-    throw std::invalid_argument(message.str());
+    throw SettingsError(field, rule);
 }
 
-void requireRange(const char* field, double value, double lo, double hi)
+// A whole-number field within bounds that follow the frame.
+void requireWhole(const char* field, int value, int lo, int hi)
 {
-    if (!(value >= lo && value <= hi)) {  // NaN fails here too
-        std::ostringstream rule;
-        rule << "must be a number from " << lo << " to " << hi;
-        refuse(field, rule.str(), value);
-    }
+    const OptionRule rule = OptionRule::wholeNumber(lo, hi);
+    const std::string breach = breachOfSide(rule, value);
+    if (!breach.empty())
+        refuse(field, breach);
 }
 
 int largestPowerOfTwoUpTo(int limit)
@@ -66,62 +59,66 @@ int defaultAnalysedTemplateSide(const Settings& s, int divisor)
     const int side = std::min(kLargestDefaultTemplateSide, fitting);
     if (side < kSmallestTemplateSide) {
         std::ostringstream message;
-        message << "Settings.width and height: a " << s.width << "x" << s.height
-                << " frame is too small to measure motion in; set the template sizes yourself";
-        throw std::invalid_argument(message.str());
+        message << "and height make a " << s.width << "x" << s.height
+                << " frame, too small to measure motion in; set the template sizes yourself";
+        refuse("width", message.str());
     }
     return side;
 }
 
-void checkEnums(const Settings& s)
+// Each option's own range, naming the field that breaks it; unset fields are
+// derived later, within range by construction.
+void checkOptionFields(const Settings& s)
 {
-    const int mode = static_cast<int>(s.mode);
-    if (mode < static_cast<int>(PathMode::Design) || mode > static_cast<int>(PathMode::Lag))
-        refuse("mode", "must be Design, Causal or Lag", mode);
-    const int border = static_cast<int>(s.border);
-    if (border < static_cast<int>(Border::Black) || border > static_cast<int>(Border::Crop))
-        refuse("border", "must be Black, Edge or Crop", border);
+    for (const Option<Settings>& option : settingsOptions()) {
+        const OptionValue value = option.value(s);
+        if (const auto* sides = std::get_if<std::pair<int, int>>(&value)) {
+            const int side[] = {sides->first, sides->second};
+            for (int k = 0; k < 2; ++k)
+                if (const std::string breach = breachOfSide(option.rule, side[k]); !breach.empty())
+                    refuse(option.fields[k], breach);
+        } else if (const std::string breach = breachOf(option.rule, value); !breach.empty()) {
+            refuse(option.fields.front(), breach);
+        }
+    }
 }
 
 void checkPathFields(const Settings& s)
 {
-    requireRange("width", s.width, 1, kMaxFrameSide);
-    requireRange("height", s.height, 1, kMaxFrameSide);
-    checkEnums(s);
-    requireRange("lag", s.lag, 0, kMaxLag);
-    if (s.smoothness && !(*s.smoothness > 0.0 && *s.smoothness <= kMaxSmoothness))
-        refuse("smoothness", "must be a number of frames above 0 and up to 250", *s.smoothness);
-    requireRange("budgetPercent", s.budgetPercent, 0.0, kMaxBudgetPercent);
-    requireRange("windowLength", s.windowLength, 0, kMaxWindowLength);
-    if (!(s.steadyThreshold >= 0.0 && std::isfinite(s.steadyThreshold)))
-        refuse("steadyThreshold", "must be a finite number of pixels, 0 or more", s.steadyThreshold);
+    requireWhole("width", s.width, 1, kMaxFrameSide);
+    requireWhole("height", s.height, 1, kMaxFrameSide);
+    checkOptionFields(s);
 }
 
 // The registration object's own rules, checked here so that each bad value is
 // named rather than reported as a failed Create.
 void checkMeasurementFields(const Settings& s)
 {
-    requireRange("divisor", *s.divisor, 1, std::min(s.width, s.height));
-    requireRange("templateCount", *s.templateCount, 1, kMaxTemplates);
+    requireWhole("divisor", *s.divisor, 1, std::min(s.width, s.height));
     // At least one analysed pixel, and transforms no longer than the limit.
     const int maxAnalysed = kMaxTemplateSide * *s.divisor;
-    requireRange("templateWidth", *s.templateWidth, *s.divisor, std::min(s.width, maxAnalysed));
-    requireRange("templateHeight", *s.templateHeight, *s.divisor, std::min(s.height, maxAnalysed));
-    requireRange("marginX", *s.marginX, 0, (s.width - *s.templateWidth) / 2);
-    requireRange("marginY", *s.marginY, 0, (s.height - *s.templateHeight) / 2);
+    requireWhole("templateWidth", *s.templateWidth, *s.divisor, std::min(s.width, maxAnalysed));
+    requireWhole("templateHeight", *s.templateHeight, *s.divisor, std::min(s.height, maxAnalysed));
+    requireWhole("marginX", *s.marginX, 0, (s.width - *s.templateWidth) / 2);
+    requireWhole("marginY", *s.marginY, 0, (s.height - *s.templateHeight) / 2);
 }
 
 }  // namespace
+
+SettingsError::SettingsError(const std::string& field, const std::string& rule)
+    : std::invalid_argument("Settings." + field + " " + rule), field_(field), rule_(rule)
+{
+}
 
 Settings resolveSettings(const Settings& settings)
 {
     Settings s = settings;
     checkPathFields(s);
     if (!s.smoothness)
-        s.smoothness = s.mode == PathMode::Lag ? kDefaultLagSigma : kDefaultCausalTimeConstant;
+        s.smoothness = s.mode == PathMode::Lag ? kDefaultLagSmoothness : kDefaultCausalSmoothness;
     if (!s.divisor)
         s.divisor = defaultDivisor(s);
-    requireRange("divisor", *s.divisor, 1, std::min(s.width, s.height));
+    requireWhole("divisor", *s.divisor, 1, std::min(s.width, s.height));
     if (!s.templateWidth || !s.templateHeight) {
         const int side = defaultAnalysedTemplateSide(s, *s.divisor) * *s.divisor;
         s.templateWidth = s.templateWidth.value_or(side);

@@ -7,10 +7,16 @@
 #include <gst/gst.h>
 
 #include <fstream>
+#include <iomanip>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "media_files.h"
+#include "option_edges.h"
+#include "regviafft/options.h"
+#include "regviafft/record_fields.h"
+#include "regviafft_motion_meta.h"
 
 namespace {
 
@@ -88,10 +94,13 @@ struct Element {
             const GstStructure* s = gst_message_get_structure(m);
             if (gst_structure_has_name(s, "regviafftstab")) {
                 Record r;
-                gst_structure_get_int64(s, "frame", &r.frame);
+                gint64 x = 0, y = 0;
+                gst_structure_get_int64(s, "index", &r.frame);
                 gst_structure_get_uint64(s, "timestamp", &r.timestamp);
-                gst_structure_get_int(s, "whole-motion-x", &r.motionX);
-                gst_structure_get_int(s, "whole-motion-y", &r.motionY);
+                gst_structure_get_int64(s, "whole_motion_x", &x);
+                gst_structure_get_int64(s, "whole_motion_y", &y);
+                r.motionX = static_cast<int>(x);
+                r.motionY = static_cast<int>(y);
                 out.push_back(r);
             }
             gst_message_unref(m);
@@ -177,7 +186,7 @@ TEST(RegViaFFTStab, BadPropertyValuesAreRefusedWithAWarning)
     const guint objectHandler = g_log_set_handler("GLib-GObject", G_LOG_LEVEL_WARNING, count, nullptr);
     const guint ownHandler = g_log_set_handler(nullptr, G_LOG_LEVEL_WARNING, count, nullptr);
     Element element(kLag, 5);
-    g_object_set(element.harness->element, "lag", 500, "budget", 40.0, "templates", 0, nullptr);
+    g_object_set(element.harness->element, "lag", 500, "budget", 40.0, "templates", 11, nullptr);
     g_object_set(element.harness->element, "template-size", "wide", "margins", "8y8", nullptr);
     g_log_remove_handler("GLib-GObject", objectHandler);
     g_log_remove_handler(nullptr, ownHandler);
@@ -188,8 +197,8 @@ TEST(RegViaFFTStab, BadPropertyValuesAreRefusedWithAWarning)
     g_object_get(element.harness->element, "lag", &lag, "budget", &budget, "templates", &templates,
                  "template-size", &size, nullptr);
     EXPECT_EQ(lag, 5);
-    EXPECT_EQ(budget, 5.0);
-    EXPECT_EQ(templates, 10);
+    EXPECT_EQ(budget, regviafft::Settings{}.budgetPercent);
+    EXPECT_EQ(templates, 0);  // unset: as many as there are
     EXPECT_STREQ(size, "");
     g_free(size);
 }
@@ -210,4 +219,161 @@ TEST(RegViaFFTStab, RunsInAPipelineFromTheCommandLine)
             records += line.find("regviafftstab, timestamp") != std::string::npos;
         EXPECT_EQ(records, 25) << caps;
     }
+}
+
+namespace {
+
+// What a GValue holds, as the option table spells it.
+std::string spelt(const GValue* value)
+{
+    if (G_VALUE_HOLDS_ENUM(value)) {
+        GEnumClass* type = static_cast<GEnumClass*>(g_type_class_ref(G_VALUE_TYPE(value)));
+        const std::string nick = g_enum_get_value(type, g_value_get_enum(value))->value_nick;
+        g_type_class_unref(type);
+        return nick;
+    }
+    if (G_VALUE_HOLDS_STRING(value))
+        return g_value_get_string(value) != nullptr ? g_value_get_string(value) : "";
+    if (G_VALUE_HOLDS_BOOLEAN(value))
+        return g_value_get_boolean(value) ? "true" : "false";
+    if (G_VALUE_HOLDS_INT(value))
+        return std::to_string(g_value_get_int(value));
+    std::ostringstream text;
+    text << std::setprecision(15) << g_value_get_double(value);
+    return text.str();
+}
+
+std::vector<std::string> fieldNames(const GstStructure* s)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < gst_structure_n_fields(s); ++i)
+        names.push_back(gst_structure_nth_field_name(s, i));
+    return names;
+}
+
+int gWarnings = 0;
+void countWarning(const gchar*, GLogLevelFlags, const gchar*, gpointer)
+{
+    ++gWarnings;
+}
+
+}  // namespace
+
+TEST(RegViaFFTStab, PropertiesAreTheOptionTableWithItsDefaultsExceptTheCausalMode)
+{
+    GstElement* element = gst_element_factory_make("regviafftstab", nullptr);
+    ASSERT_NE(element, nullptr);
+    GObjectClass* klass = G_OBJECT_GET_CLASS(element);
+    regviafft::Settings expected;
+    expected.mode = regviafft::PathMode::Causal;  // live pipelines cannot afford the look-ahead
+    for (const auto& option : regviafft::settingsOptions()) {
+        GParamSpec* spec = g_object_class_find_property(klass, option.name);
+        ASSERT_NE(spec, nullptr) << option.name;
+        EXPECT_NE(std::string(g_param_spec_get_blurb(spec)).find(option.help + 1), std::string::npos) << option.name;
+        // The default, and the range, below which 0 means unset for an optional option.
+        GValue value = G_VALUE_INIT;
+        g_value_init(&value, spec->value_type);
+        g_param_value_set_default(spec, &value);
+        EXPECT_EQ(spelt(&value), option.isSet(expected) ? option.text(expected) : option.rule.kind == regviafft::OptionKind::Pair ? "" : "0")
+            << option.name;
+        g_value_unset(&value);
+        const double lo = option.derived.empty() ? option.rule.lo : 0.0;
+        if (G_IS_PARAM_SPEC_INT(spec)) {
+            EXPECT_EQ(G_PARAM_SPEC_INT(spec)->minimum, lo) << option.name;
+            EXPECT_EQ(G_PARAM_SPEC_INT(spec)->maximum, option.rule.hi) << option.name;
+        } else if (G_IS_PARAM_SPEC_DOUBLE(spec)) {
+            EXPECT_EQ(G_PARAM_SPEC_DOUBLE(spec)->minimum, lo) << option.name;
+            EXPECT_EQ(G_PARAM_SPEC_DOUBLE(spec)->maximum, option.rule.hi) << option.name;
+        }
+        // Every accepted edge is taken and read back as the table spells it;
+        // a size beyond the range is refused with a warning, the value kept.
+        const option_edges::Edges edges = option_edges::edgesOf(option.rule);
+        for (const std::string& text : edges.accepted) {
+            gst_util_set_object_arg(G_OBJECT(element), option.name, text.c_str());
+            regviafft::Settings parsed;
+            option.parse(parsed, text);
+            GValue read = G_VALUE_INIT;
+            g_value_init(&read, spec->value_type);
+            g_object_get_property(G_OBJECT(element), option.name, &read);
+            EXPECT_EQ(spelt(&read), option.text(parsed)) << option.name;
+            g_value_unset(&read);
+        }
+        if (option.rule.kind != regviafft::OptionKind::Pair)
+            continue;
+        const guint handler = g_log_set_handler(nullptr, G_LOG_LEVEL_WARNING, countWarning, nullptr);
+        gWarnings = 0;
+        for (const std::string& text : edges.refused)
+            g_object_set(element, option.name, text.c_str(), nullptr);
+        g_log_remove_handler(nullptr, handler);
+        EXPECT_EQ(gWarnings, static_cast<int>(edges.refused.size())) << option.name;
+    }
+    EXPECT_NE(std::string(g_param_spec_get_blurb(g_object_class_find_property(klass, "mode"))).find("live pipelines"),
+              std::string::npos);
+    gst_object_unref(element);
+}
+
+TEST(RegViaFFTStab, MessageAndMetaCarryTheRecordFieldsInOrderAfterTheTimes)
+{
+    const media::Clip clip = media::shakyClip(160, 120, 5, 3).clip;
+    Element element(kCausal);
+    g_object_set(element.harness->element, "attach-meta", TRUE, nullptr);
+    element.push(clip, 0);
+    std::vector<std::string> expected = {"timestamp", "stream-time", "running-time", "duration"};
+    for (const regviafft::RecordField& field : regviafft::recordFields())
+        expected.push_back(field.name());
+    const GType metaApi = g_type_from_name("GstRegViaFFTMotionMetaAPI");
+    ASSERT_NE(metaApi, G_TYPE_INVALID);
+    for (int t = 0; t < 5; ++t) {
+        GstMessage* message = gst_bus_pop_filtered(element.bus, GST_MESSAGE_ELEMENT);
+        ASSERT_NE(message, nullptr);
+        const GstStructure* posted = gst_message_get_structure(message);
+        EXPECT_EQ(fieldNames(posted), expected);
+        GstBuffer* buffer = gst_harness_pull(element.harness);
+        const auto* meta = reinterpret_cast<const GstRegViaFFTMotionMeta*>(gst_buffer_get_meta(buffer, metaApi));
+        ASSERT_NE(meta, nullptr);
+        EXPECT_TRUE(gst_structure_is_equal(meta->record, posted)) << t;
+        // A copy of the buffer carries its own copy of the record.
+        GstBuffer* copy = gst_buffer_copy(buffer);
+        gst_buffer_unref(buffer);
+        const auto* copied = reinterpret_cast<const GstRegViaFFTMotionMeta*>(gst_buffer_get_meta(copy, metaApi));
+        ASSERT_NE(copied, nullptr);
+        EXPECT_TRUE(gst_structure_is_equal(copied->record, posted)) << t;
+        gint64 index = -1;
+        EXPECT_TRUE(gst_structure_get_int64(copied->record, "index", &index));
+        EXPECT_EQ(index, t);
+        gst_buffer_unref(copy);
+        gst_message_unref(message);
+    }
+}
+
+TEST(RegViaFFTStab, AMeasurementThatDoesNotSuitTheFramesGivesWayWithAWarningNamingIt)
+{
+    const media::ShakyClip shaky = media::shakyClip(160, 120, 8, 4);
+    Element element(kCausal);
+    g_object_set(element.harness->element, "template-size", "400x32", "divisor", 2, nullptr);
+    element.push(shaky.clip, 0);
+    std::vector<std::string> warnings;
+    std::vector<gint64> motions;
+    while (GstMessage* m = gst_bus_pop(element.bus)) {
+        if (GST_MESSAGE_TYPE(m) == GST_MESSAGE_WARNING) {
+            GError* error = nullptr;
+            gchar* debug = nullptr;
+            gst_message_parse_warning(m, &error, &debug);
+            warnings.push_back(debug);
+            g_error_free(error);
+            g_free(debug);
+        } else if (GST_MESSAGE_TYPE(m) == GST_MESSAGE_ELEMENT) {
+            gint64 x = 0;
+            gst_structure_get_int64(gst_message_get_structure(m), "whole_motion_x", &x);
+            motions.push_back(x);
+        }
+        gst_message_unref(m);
+    }
+    // One warning: the divisor the frames suit is kept, the size derived from them.
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("template-size: must be a whole number from 2 to 160, got 400"), std::string::npos)
+        << warnings[0];
+    ASSERT_EQ(motions.size(), 8u);
+    for (int t = 1; t < 8; ++t)
+        EXPECT_EQ(motions[t], shaky.stepX(t)) << t;
 }

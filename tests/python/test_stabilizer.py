@@ -1,5 +1,6 @@
 """The Python module against known motion, against the C++ stabiliser, and
 under threads."""
+import math
 import os
 import subprocess
 import threading
@@ -100,14 +101,16 @@ def test_results_equal_the_cpp_stabilizer_on_the_same_frames(tmp_path):
             assert got == expected, (layout, mode)
 
 
-def test_bad_arguments_raise_with_the_message():
+def test_bad_arguments_raise_naming_the_keyword():
     cases = [
-        (dict(mode="sideways"), ValueError, "--mode: 'sideways' is not one of design, causal, lag"),
-        (dict(lag=500), ValueError, "--lag: '500' is not from 0 to 120"),
-        (dict(budget=float("nan")), ValueError, "--budget: 'nan' is not a number"),
-        (dict(budget=30), ValueError, "--budget must be a number from 0 to 25, got 30"),
-        (dict(template_size=(400, 32)), ValueError, "--template-size must be"),
+        (dict(mode="sideways"), ValueError, "mode: must be one of design, causal, lag, got 'sideways'"),
+        (dict(lag=500), ValueError, "lag: must be a whole number from 0 to 120, got 500"),
+        (dict(budget=float("nan")), ValueError, "budget: must be a number from 0 to 25, got nan"),
+        (dict(budget=30), ValueError, "budget: must be a number from 0 to 25, got 30"),
+        # Refused once the frame size is known, still under its keyword.
+        (dict(template_size=(400, 32)), ValueError, "template_size: must be a whole number from 1 to 160, got 400"),
         (dict(codec="ffv1"), TypeError, "unexpected keyword argument 'codec'"),
+        (dict(whole_pixel=True, **{"whole-pixel": True}), TypeError, "unexpected keyword argument 'whole-pixel'"),
     ]
     for options, error, message in cases:
         with pytest.raises(error) as raised:
@@ -126,8 +129,91 @@ def test_bad_arguments_raise_with_the_message():
         stabilizer.render(record, frame, np.broadcast_to(frame, frame.shape))
     with pytest.raises(regviafft.Error, match="cannot open"):
         regviafft.stabilize_file("/no/such/file.mp4", "out.mp4")
-    with pytest.raises(ValueError, match="--crf: '99' is not from 0 to 63"):
+    with pytest.raises(ValueError, match="crf: must be a whole number from 0 to 63, got 99"):
         regviafft.stabilize_file("in.mp4", "out.mp4", crf=99)
+
+
+# A value of each Python type, to offer every keyword the types it does not take.
+SAMPLES = {"bool": True, "int": 3, "float": 2.5, "str": "lag", "tuple": (32, 32)}
+TAKES = {"bool": {"bool"}, "int": {"int"}, "float": {"int", "float"}, "str": {"str"}, "tuple": {"tuple"}}
+
+
+def edges(option):
+    """(accepted, refused) typed values at the edges of an option's range."""
+    kind, values = option["type"], option["values"]
+    if kind == "str" and values.startswith("one of "):
+        names = values[len("one of "):].split(", ")
+        return names, ["", names[0].upper()]
+    if kind == "bool":
+        return [True, False], []
+    numbers = values.split("from ")[1].split(" to ") if "from " in values else ["0", values.split("up to ")[1]]
+    lo, hi = float(numbers[0]), float(numbers[1])
+    if kind == "float":
+        low = math.nextafter(lo, hi) if "above" in values else lo
+        return [low, hi], [math.nextafter(low, -math.inf), math.nextafter(hi, math.inf), math.nan]
+    lo, hi = int(lo), int(hi)
+    if kind == "tuple":
+        return [(lo, hi), (hi, lo)], [(lo - 1, hi), (lo, hi + 1), (lo, lo, lo)]
+    return [lo, hi], [lo - 1, hi + 1]
+
+
+def test_every_keyword_takes_its_type_and_edges_and_refuses_the_rest_by_name():
+    for option in regviafft.STABILIZER_OPTIONS:
+        keyword = option["keyword"]
+        accepted, refused = edges(option)
+        for value in accepted:
+            try:
+                settings = regviafft.Stabilizer(WIDTH, HEIGHT, **{keyword: value}).settings
+                assert settings[keyword] == value, (keyword, value)
+            except ValueError as error:
+                # A size beyond this frame is refused by the frame, not by the keyword's range.
+                assert option["derived"] and str(error).startswith(keyword + ": "), (keyword, value, error)
+        wrong_types = [v for t, v in SAMPLES.items() if t not in TAKES[option["type"]]]
+        for value in refused + wrong_types:
+            with pytest.raises(ValueError) as raised:
+                regviafft.Stabilizer(WIDTH, HEIGHT, **{keyword: value})
+            assert str(raised.value).startswith(keyword + ": must be "), (keyword, value)
+        # None keeps the default.
+        assert (regviafft.Stabilizer(WIDTH, HEIGHT, **{keyword: None}).settings[keyword]
+                == regviafft.Stabilizer(WIDTH, HEIGHT).settings[keyword])
+
+
+def test_settings_hold_the_library_defaults_and_a_batch_reads_options_as_the_command_line():
+    settings = regviafft.Stabilizer(WIDTH, HEIGHT).settings
+    assert list(settings) == ["width", "height"] + [o["keyword"] for o in regviafft.STABILIZER_OPTIONS]
+    assert (settings["width"], settings["height"]) == (WIDTH, HEIGHT)
+    for option in regviafft.STABILIZER_OPTIONS:
+        if option["default"] is not None:
+            assert settings[option["keyword"]] == option["default"], option["keyword"]
+    # The stabiliser runs with them: lag mode's look-ahead is its latency.
+    assert settings["mode"] == "lag" and regviafft.Stabilizer(WIDTH, HEIGHT).latency == settings["lag"]
+    assert regviafft.Stabilizer(WIDTH, HEIGHT, mode="causal").latency == 0
+    read = regviafft._regviafft._parse_option
+    assert read("template_size", "64") == (64, 64)
+    assert read("margins", "3x5") == (3, 5)
+    assert read("budget", "2.5") == 2.5 and read("lag", "7") == 7 and read("crf", "20") == 20
+    with pytest.raises(ValueError, match="^lag: must be a whole number from 0 to 120, got 121$"):
+        read("lag", "121")
+    with pytest.raises(TypeError):
+        read("frobnicate", "1")
+
+
+def test_records_carry_the_field_table_names_in_order():
+    names = [name for name, _ in regviafft.RECORD_FIELDS]
+    results = run(regviafft.Stabilizer(WIDTH, HEIGHT, mode="causal"), [packed(g) for g in grey_frames(9, 6)[0]])
+    records = [r for r, _ in results]
+    table = regviafft.records_to_array(records)
+    assert list(table.dtype.names) == ["id", "time"] + names
+    kinds = {"integer": "i", "number": "f", "truth": "b"}
+    for name, kind in regviafft.RECORD_FIELDS:
+        assert table.dtype[name].kind == kinds[kind], name
+    for row, record in zip(table, records):
+        as_dict = record.to_dict()
+        assert list(as_dict) == ["id", "time"] + names
+        for name in names:
+            assert getattr(record, name) == as_dict[name] == row[name], name
+    assert list(table["index"]) == list(range(len(records)))
+    assert table["analysed"].all() and not table["cut"][1:].any()
 
 
 def test_two_streams_on_two_threads_give_what_one_thread_gives():

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "regviafft/stabilizer.h"
 
@@ -51,10 +52,13 @@ TEST(Settings, MeasurementDefaultsFollowTheFrameSize)
                   std::tie(e.divisor, e.side, e.side, e.margin, e.margin, kMaxTemplates))
             << e.width << "x" << e.height;
     }
-    Settings lag = sized(640, 360);
-    lag.mode = PathMode::Lag;
-    EXPECT_EQ(*resolveSettings(lag).smoothness, 12.0);
-    EXPECT_EQ(*resolveSettings(sized(640, 360)).smoothness, 25.0);
+    // Smoothness follows the mode it smooths for.
+    for (const auto& [mode, smoothness] : {std::pair{PathMode::Lag, kDefaultLagSmoothness},
+                                           std::pair{PathMode::Causal, kDefaultCausalSmoothness}}) {
+        Settings s = sized(640, 360);
+        s.mode = mode;
+        EXPECT_EQ(*resolveSettings(s).smoothness, smoothness);
+    }
     // Set fields are kept; a hand-set template shrinks the default margin to fit.
     Settings own = sized(640, 360);
     own.templateHeight = 350;
@@ -100,9 +104,13 @@ TEST(Settings, EachBadValueIsNamedWithItsValue)
         Settings s = sized(640, 360);
         c.spoil(s);
         const std::string message = refusal(s);
-        EXPECT_NE(message.find(std::string("Settings.") + c.field), std::string::npos)
-            << c.field << ": " << message;
+        EXPECT_EQ(message.rfind(std::string("Settings.") + c.field + " must be", 0), 0u) << c.field << ": " << message;
         EXPECT_NE(message.find("got"), std::string::npos) << message;
+        try {
+            resolveSettings(s);
+        } catch (const SettingsError& e) {
+            EXPECT_EQ(e.field(), c.field);
+        }
         // The stabiliser refuses them alike.
         EXPECT_THROW(Stabilizer{s}, std::invalid_argument) << c.field;
     }

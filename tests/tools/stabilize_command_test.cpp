@@ -20,7 +20,11 @@ extern "C" {
 #include <utility>
 #include <vector>
 
+#include "job_options.h"
 #include "media_files.h"
+#include "option_edges.h"
+#include "regviafft/options.h"
+#include "regviafft/record_fields.h"
 
 namespace {
 
@@ -260,11 +264,12 @@ TEST(StabilizeCommand, EachKindOfTroubleIsOneLineAndLeavesNoCompleteFile)
         {{audioOnly, out}, audioOnly + " has no video stream", 1},
         {{joined, out}, "the frame size changes from 160x120 to 192x144 at frame 10", 1},
         {{"--frobnicate", good, out}, "unknown option --frobnicate", 2},
-        {{"--lag", "500", good, out}, "--lag: '500' is not from 0 to 120", 2},
-        {{"--budget", "nan", good, out}, "--budget: 'nan' is not a number", 2},
-        {{"--budget", "40", good, out}, "--budget must be", 2},
+        {{"--lag", "500", good, out}, "--lag: must be a whole number from 0 to 120, got 500", 2},
+        {{"--budget", "nan", good, out}, "--budget: must be a number from 0 to 25, got nan", 2},
+        {{"--mode=sideways", good, out}, "--mode: must be one of design, causal, lag, got 'sideways'", 2},
         {{good}, "give INPUT and OUTPUT", 2},
-        {{"--template-size", "2000", good, out}, "--template-size", 1},
+        // Refused by the stabiliser once the frame size is known, still by its option.
+        {{"--template-size", "2000", good, out}, "--template-size: must be a whole number from 1 to 160, got 2000", 1},
         {{"--codec", "nonesuch", good, out}, "no video encoder named 'nonesuch'", 1},
         {{good, scratch("no/such/folder/out.mkv")}, "cannot write " + scratch("no/such/folder/out.mkv"), 1},
         {{good, scratch("out.unknownext")}, "cannot tell the container", 1},
@@ -295,4 +300,113 @@ TEST(StabilizeCommand, InterruptedRunLeavesAPlayableFileOfTheFramesSoFar)
     EXPECT_LT(out.lumas.size(), in.lumas.size());
     for (size_t t = 0; t < out.seconds.size(); ++t)
         EXPECT_NEAR(out.seconds[t], in.seconds[t], 1e-3) << "frame " << t;
+}
+
+namespace {
+
+// The help's paragraph for --name, its lines joined by single spaces.
+std::string helpOf(const std::string& help, const std::string& name)
+{
+    const size_t start = help.find("  --" + name + "\n") != std::string::npos ? help.find("  --" + name + "\n")
+                                                                           : help.find("  --" + name + " ");
+    if (start == std::string::npos)
+        return "";
+    const size_t end = help.find("\n  --", start + 1);
+    std::istringstream words(help.substr(start, end - start));
+    std::string joined, word;
+    while (words >> word)
+        joined += (joined.empty() ? "" : " ") + word;
+    return joined;
+}
+
+// Each option of a table at its edges: accepted (with --help, which stops
+// before any file is read) and refused by its --name.
+template <typename Target>
+void expectEdgesOnTheCommandLine(const regviafft::OptionTable<Target>& table)
+{
+    for (const regviafft::Option<Target>& option : table) {
+        if (option.rule.kind == regviafft::OptionKind::Switch)
+            continue;  // a switch takes no value
+        const std::string flag = std::string("--") + option.name;
+        const option_edges::Edges edges = option_edges::edgesOf(option.rule);
+        for (const std::string& text : edges.accepted) {
+            const media::Run run = media::runProgram(kProgram, {flag, text, "--help"}, scratch("help.txt"));
+            EXPECT_EQ(run.status, 0) << flag << " " << text << ": " << run.errors;
+        }
+        for (const std::string& text : edges.refused) {
+            const media::Run run = media::runProgram(kProgram, {flag + "=" + text, "in.mkv", "out.mkv"});
+            expectOneLineFailure(run, "regviafft-stabilize: " + flag + ": must be ");
+            EXPECT_EQ(run.status, 2) << flag << " " << text;
+        }
+    }
+}
+
+std::vector<std::string> recordFieldNames()
+{
+    std::vector<std::string> names;
+    for (const regviafft::RecordField& field : regviafft::recordFields())
+        names.push_back(field.name());
+    return names;
+}
+
+}  // namespace
+
+TEST(StabilizeCommand, EveryOptionTakesItsEdgesAndRefusesJustBeyondByItsFlag)
+{
+    expectEdgesOnTheCommandLine(regviafft::settingsOptions());
+    expectEdgesOnTheCommandLine(stabilize::jobOptions());
+}
+
+TEST(StabilizeCommand, HelpShowsEachOptionWithTheDefaultItRunsWith)
+{
+    const media::Run run = media::runProgram(kProgram, {"--help"}, scratch("help.txt"));
+    ASSERT_EQ(run.status, 0);
+    const std::string help = bytesOf(scratch("help.txt"));
+    const regviafft::Settings settings;
+    for (const auto& option : regviafft::settingsOptions()) {
+        const std::string shown = helpOf(help, option.name);
+        ASSERT_FALSE(shown.empty()) << option.name;
+        EXPECT_NE(shown.find(option.help), std::string::npos) << shown;
+        if (option.rule.kind != regviafft::OptionKind::Switch) {
+            EXPECT_NE(shown.find("default: " + option.text(settings) + (option.derived.empty() ? ")" : "")),
+                      std::string::npos) << shown;
+        }
+    }
+    const stabilize::JobOptions job;
+    for (const auto& option : stabilize::jobOptions()) {
+        const std::string shown = helpOf(help, option.name);
+        ASSERT_FALSE(shown.empty()) << option.name;
+        const std::string initial = option.text(job);
+        if (option.rule.kind != regviafft::OptionKind::Switch && !initial.empty()) {
+            EXPECT_NE(shown.find("default: " + initial + ")"), std::string::npos) << shown;
+        }
+    }
+}
+
+TEST(StabilizeCommand, MotionTablesNameTheRecordFieldsInOrderAfterTheTime)
+{
+    const std::string input = clipFile("fields.mkv", 8, 13);
+    std::vector<std::string> expected = recordFieldNames();
+    expected.insert(expected.begin(), "time");
+    for (const char* ending : {".csv", ".json"}) {
+        const std::string table = scratch(std::string("fields") + ending);
+        const media::Run run =
+            media::runProgram(kProgram, {"--quiet", "--codec", "ffv1", "--motion", table, input, scratch("fields-out.mkv")});
+        ASSERT_EQ(run.status, 0) << run.errors;
+        const std::string text = bytesOf(table);
+        std::vector<std::string> names;
+        if (std::string(ending) == ".csv") {
+            std::stringstream header(text.substr(0, text.find('\n')));
+            for (std::string cell; std::getline(header, cell, ',');)
+                names.push_back(cell);
+            EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 9) << text;
+        } else {
+            const std::string first = text.substr(0, text.find('}'));
+            for (size_t at = first.find('"'); at != std::string::npos; at = first.find('"', first.find('"', at + 1) + 1))
+                names.push_back(first.substr(at + 1, first.find('"', at + 1) - at - 1));
+            EXPECT_EQ(std::count(text.begin(), text.end(), '{'), 8) << text;
+            EXPECT_NE(first.find("\"analysed\": true"), std::string::npos) << first;
+        }
+        EXPECT_EQ(names, expected) << ending;
+    }
 }

@@ -40,10 +40,10 @@ void printWarnings(const stabilize::JobReport& report, const std::string& input)
 
 int runFile(const stabilize::Options& options)
 {
-    stabilize::Progress progress(stabilize::Progress::styleFor(options.quiet));
+    stabilize::Progress progress(stabilize::Progress::styleFor(options.job.quiet));
     const stabilize::JobReport report =
         stabilize::stabilizeFile(options.input, options.output, options.job, progress, &gStop);
-    if (!options.quiet) {
+    if (!options.job.quiet) {
         printWarnings(report, options.input);
         std::fprintf(stderr, "%s %lld frames of %dx%d in %.1f s (%.1f fps) into %s\n",
                      report.interrupted ? "stopped after" : "stabilised",
@@ -77,8 +77,8 @@ int main(int argc, char** argv)
         if (options.input.empty())
             return stabilize::runSample(options, kSampleFolder, &gStop);
         return runFile(options);
-    } catch (const std::invalid_argument& e) {
-        std::fprintf(stderr, "regviafft-stabilize: %s\n", stabilize::optionForSetting(e.what()).c_str());
+    } catch (const regviafft::SettingsError& e) {
+        std::fprintf(stderr, "regviafft-stabilize: %s\n", stabilize::commandLineMessage(e).c_str());
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "regviafft-stabilize: out of memory\n");
     } catch (const std::exception& e) {

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "av_handles.h"
+#include "regviafft/record_fields.h"
 
 namespace stabilize {
 namespace {
@@ -22,9 +23,12 @@ bool endsWith(const std::string& text, const char* ending)
     return text.size() >= n && text.compare(text.size() - n, n, ending) == 0;
 }
 
-const char* kColumns[] = {"frame", "time", "analysed", "cut", "motion_x", "motion_y",
-                          "whole_motion_x", "whole_motion_y", "peak", "votes", "templates",
-                          "path_x", "path_y", "correction_x", "correction_y"};
+// The host's own column, before the record's fields.
+constexpr const char* kTimeColumn = "time";
+constexpr int kTimeDigits = 6;
+// Motions are measured to well below a thousandth of a pixel; more digits
+// would only show the last bits of the arithmetic.
+constexpr int kNumberDigits = 6;
 
 std::string decimal(double value, int digits)
 {
@@ -34,29 +38,30 @@ std::string decimal(double value, int digits)
     return text;
 }
 
-// The values of one record, in the order of kColumns, as text.
-std::vector<std::string> values(const FrameLog& entry)
+// A field's value as CSV writes it; JSON writes truths as true and false.
+std::string cell(const regviafft::RecordField& field, const regviafft::MotionRecord& record, bool json)
 {
-    const regviafft::MotionRecord& r = entry.record;
-    return {std::to_string(r.index),          decimal(entry.seconds, 6),
-            r.analysed ? "1" : "0",           r.cut ? "1" : "0",
-            decimal(r.motionX, 4),            decimal(r.motionY, 4),
-            std::to_string(r.wholeMotionX),   std::to_string(r.wholeMotionY),
-            decimal(r.peak, 6),               std::to_string(r.votes),
-            std::to_string(r.templateCount),  decimal(r.pathX, 4),
-            decimal(r.pathY, 4),              decimal(r.correctionX, 4),
-            decimal(r.correctionY, 4)};
+    switch (field.type()) {
+    case regviafft::FieldType::Integer:
+        return std::to_string(field.integer(record));
+    case regviafft::FieldType::Number:
+        return decimal(field.number(record), kNumberDigits);
+    case regviafft::FieldType::Truth:
+        break;
+    }
+    return json ? (field.truth(record) ? "true" : "false") : (field.truth(record) ? "1" : "0");
 }
 
 void writeCsv(std::FILE* file, const std::vector<FrameLog>& log)
 {
-    for (size_t c = 0; c < std::size(kColumns); ++c)
-        std::fprintf(file, "%s%s", c ? "," : "", kColumns[c]);
+    std::fputs(kTimeColumn, file);
+    for (const regviafft::RecordField& field : regviafft::recordFields())
+        std::fprintf(file, ",%s", field.name());
     std::fputc('\n', file);
     for (const FrameLog& entry : log) {
-        const std::vector<std::string> row = values(entry);
-        for (size_t c = 0; c < row.size(); ++c)
-            std::fprintf(file, "%s%s", c ? "," : "", row[c].c_str());
+        std::fputs(decimal(entry.seconds, kTimeDigits).c_str(), file);
+        for (const regviafft::RecordField& field : regviafft::recordFields())
+            std::fprintf(file, ",%s", cell(field, entry.record, false).c_str());
         std::fputc('\n', file);
     }
 }
@@ -65,14 +70,9 @@ void writeJson(std::FILE* file, const std::vector<FrameLog>& log)
 {
     std::fputs("[\n", file);
     for (size_t i = 0; i < log.size(); ++i) {
-        const std::vector<std::string> row = values(log[i]);
-        std::fputs("  {", file);
-        for (size_t c = 0; c < row.size(); ++c) {
-            // analysed and cut are truth values.
-            const bool flag = c == 2 || c == 3;
-            std::fprintf(file, "%s\"%s\": %s", c ? ", " : "", kColumns[c],
-                         flag ? (row[c] == "1" ? "true" : "false") : row[c].c_str());
-        }
+        std::fprintf(file, "  {\"%s\": %s", kTimeColumn, decimal(log[i].seconds, kTimeDigits).c_str());
+        for (const regviafft::RecordField& field : regviafft::recordFields())
+            std::fprintf(file, ", \"%s\": %s", field.name(), cell(field, log[i].record, true).c_str());
         std::fprintf(file, "}%s\n", i + 1 < log.size() ? "," : "");
     }
     std::fputs("]\n", file);

@@ -15,9 +15,9 @@ struct FrameLog {
     double seconds;  // presentation time of the frame
 };
 
-// One record per frame, columns: frame, time, analysed, cut, motion,
-// whole-pixel motion, peak, votes, templates, camera path, correction.
-// The format follows the name: .csv or .json. Throws Failure.
+// One record per frame: its time in seconds, then the record's fields in the
+// order and with the names of regviafft::recordFields(). The format follows
+// the name: .csv or .json. Throws Failure.
 void writeMotionLog(const std::string& path, const std::vector<FrameLog>& log);
 
 // The camera path and the smoothed path over time for both axes, cuts

@@ -1,4 +1,5 @@
-// The command line: what each option sets, its default, and the help text.
+// The command line: its options are the stabiliser's table and the file
+// job's table, spelt --name; the help text is generated from both.
 #ifndef REGVIAFFT_STABILIZE_OPTIONS_H
 #define REGVIAFFT_STABILIZE_OPTIONS_H
 
@@ -6,25 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "regviafft/stabilizer.h"
-#include "video_output.h"
+#include "job_options.h"
 
 namespace stabilize {
-
-// Everything one run of the command is asked to do with one file.
-struct JobOptions {
-    regviafft::Settings settings;  // frame size and range come from the file
-    EncoderChoice encoder;
-    bool sideBySide = false;       // input and stabilised frames next to each other
-    std::string motionPath;        // .csv or .json: one record per frame
-    std::string plotPath;          // .png: camera path and smoothed path
-};
 
 struct Options {
     std::string input;   // both empty: the built-in sample
     std::string output;  // "-": Matroska on standard output
     JobOptions job;
-    bool quiet = false;
     bool help = false;
 };
 
@@ -34,17 +24,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The defaults the command starts from: Lag mode with 30 frames of
-// look-ahead, since a file has no latency to keep.
-Options defaultOptions();
-
 // Throws UsageError naming the option and the value.
 Options parseOptions(const std::vector<std::string>& arguments);
 
 std::string helpText();
 
-// The option that sets a field of regviafft::Settings, for messages.
-std::string optionForSetting(const std::string& libraryMessage);
+// A refusal of the stabiliser's settings under the option's --name, when an
+// option sets the refused field.
+std::string commandLineMessage(const regviafft::SettingsError& error);
 
 }  // namespace stabilize
 

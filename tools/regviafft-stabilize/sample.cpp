@@ -114,14 +114,14 @@ int runSample(const Options& options, const std::string& folder, const std::atom
     const std::string shaky = folder + "/shaky.mp4";
     const std::string stabilized = folder + "/stabilized.mp4";
     const clips::CameraTrack track = sampleTrack();
-    if (!options.quiet)
+    if (!options.job.quiet)
         std::fprintf(stderr, "rendering the shaky sample clip into %s\n", shaky.c_str());
     writeShakyClip(shaky, track);
 
     JobOptions job = options.job;
     job.motionPath = folder + "/motion.csv";
     job.plotPath = folder + "/path.png";
-    Progress progress(Progress::styleFor(options.quiet));
+    Progress progress(Progress::styleFor(options.job.quiet));
     const JobReport report = stabilizeFile(shaky, stabilized, job, progress, stop);
 
     std::vector<double> cx, cy;
@@ -131,7 +131,7 @@ int runSample(const Options& options, const std::string& folder, const std::atom
     }
     const clips::CameraTrack shown(track.begin(), track.begin() + static_cast<long>(cx.size()));
     const std::vector<double> none(cx.size(), 0.0);
-    if (!options.quiet) {
+    if (!options.job.quiet) {
         std::fprintf(stderr,
                      "%s holds shaky.mp4 (the input), stabilized.mp4, motion.csv and path.png\n"
                      "frames: %lld, stabilised at %.1f frames per second\n"

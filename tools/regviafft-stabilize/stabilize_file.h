@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "motion_log.h"
-#include "options.h"
+#include "job_options.h"
 #include "progress.h"
 
 namespace stabilize {

@@ -1,0 +1,42 @@
+// The file job's option table.
+#include "job_options.h"
+
+namespace stabilize {
+namespace {
+
+using regviafft::OptionRule;
+using regviafft::fieldAccess;
+
+// The widest constant-quality scale among the encoders that take one.
+constexpr int kLargestCrf = 63;
+
+regviafft::OptionTable<JobOptions> makeTable()
+{
+    return {
+        {"codec", "NAME", "video encoder: libx264, ffv1 (lossless) or any other the installed libraries offer",
+         OptionRule::text(), "", {}, fieldAccess(&JobOptions::encoder, &EncoderChoice::codec)},
+        {"crf", "N", "constant quality, lower is better, for encoders that have it",
+         OptionRule::wholeNumber(0, kLargestCrf), "", {}, fieldAccess(&JobOptions::encoder, &EncoderChoice::crf)},
+        {"preset", "NAME", "encoder speed against file size, from ultrafast to veryslow, for encoders that have it",
+         OptionRule::text(), "", {}, fieldAccess(&JobOptions::encoder, &EncoderChoice::preset)},
+        {"motion", "FILE",
+         "write one record per frame to FILE, .csv or .json: the frame's time, the measured motion, "
+         "peak, votes, cut, camera path and the correction applied",
+         OptionRule::text(), "", {}, fieldAccess(&JobOptions::motionPath)},
+        {"plot", "FILE", "draw the camera path and the smoothed path to FILE (.png)", OptionRule::text(), "", {},
+         fieldAccess(&JobOptions::plotPath)},
+        {"side-by-side", nullptr, "write input and stabilised frames next to each other", OptionRule::flag(), "",
+         {}, fieldAccess(&JobOptions::sideBySide)},
+        {"quiet", nullptr, "print nothing but errors", OptionRule::flag(), "", {}, fieldAccess(&JobOptions::quiet)},
+    };
+}
+
+}  // namespace
+
+const regviafft::OptionTable<JobOptions>& jobOptions()
+{
+    static const regviafft::OptionTable<JobOptions> table = makeTable();
+    return table;
+}
+
+}  // namespace stabilize
