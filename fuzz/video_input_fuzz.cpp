@@ -44,12 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const std::string input = "/proc/self/fd/" + std::to_string(file);
-    stabilize::JobOptions job;
+    video::JobOptions job;
     job.encoder.codec = "rawvideo";
-    stabilize::Progress quiet(stabilize::Progress::Style::Quiet);
+    video::Progress quiet(video::Progress::Style::Quiet);
     try {
-        stabilize::stabilizeFile(input, outputFolder() + "/out.mkv", job, quiet);
-    } catch (const stabilize::Failure&) {
+        video::stabilizeFile(input, outputFolder() + "/out.mkv", job, quiet);
+    } catch (const video::Failure&) {
     } catch (const std::invalid_argument&) {
         // A frame size the stabiliser does not take.
     }

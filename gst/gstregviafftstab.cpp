@@ -8,14 +8,15 @@
 #include <gst/video/video.h>
 
 #include <atomic>
-#include <deque>
 #include <exception>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "element_properties.h"
 #include "motion_record_structure.h"
+#include "regviafft/frame_queue.h"
 #include "regviafft/options.h"
 #include "regviafft/stabilizer.h"
 #include "regviafft_motion_meta.h"
@@ -28,26 +29,40 @@ namespace {
 // Latency is counted at this rate when the caps give no frame rate.
 constexpr int kAssumedFramesPerSecond = 30;
 
-struct Held {
-    std::int64_t id;
-    GstBuffer* buffer;
+// One reference to a buffer, held by the frame queue until its frame is out.
+class BufferRef {
+public:
+    BufferRef() = default;
+    explicit BufferRef(GstBuffer* buffer) : buffer_(buffer) {}
+    BufferRef(BufferRef&& other) noexcept : buffer_(std::exchange(other.buffer_, nullptr)) {}
+    BufferRef& operator=(BufferRef&& other) noexcept
+    {
+        if (this != &other) {
+            drop();
+            buffer_ = std::exchange(other.buffer_, nullptr);
+        }
+        return *this;
+    }
+    ~BufferRef() { drop(); }
+    GstBuffer* release() { return std::exchange(buffer_, nullptr); }
+
+private:
+    void drop()
+    {
+        if (buffer_ != nullptr)
+            gst_buffer_unref(buffer_);
+        buffer_ = nullptr;
+    }
+    GstBuffer* buffer_ = nullptr;
 };
 
 // What the streaming thread owns.
 struct Stream {
-    std::unique_ptr<regviafft::Stabilizer> stabilizer;
+    // The stabiliser with the buffers it still needs.
+    std::unique_ptr<regviafft::FrameQueue<BufferRef>> queue;
     // The stabiliser's latency in frames, for queries from any thread.
     std::atomic<int> latencyFrames{0};
-    std::deque<Held> held;  // frames pushed and not yet out, oldest first
     GstVideoInfo info;
-    std::int64_t nextId = 0;
-
-    void dropHeld()
-    {
-        for (Held& h : held)
-            gst_buffer_unref(h.buffer);
-        held.clear();
-    }
 };
 
 }  // namespace
@@ -125,15 +140,13 @@ bool makeStabilizer(GstRegViaFFTStab* self)
 {
     const ElementProperties p = snapshot(self);
     Stream& s = *self->stream;
-    s.dropHeld();
-    s.nextId = 0;
-    s.stabilizer.reset();
+    s.queue.reset();
     s.latencyFrames = 0;
     regviafft::Settings settings = settingsFor(p, s.info);
     for (;;) {
         try {
-            s.stabilizer = std::make_unique<regviafft::Stabilizer>(settings);
-            s.latencyFrames = s.stabilizer->latency();
+            s.queue = std::make_unique<regviafft::FrameQueue<BufferRef>>(settings);
+            s.latencyFrames = s.queue->stabilizer().latency();
             return true;
         } catch (const regviafft::SettingsError& e) {
             const auto refused = regviafft::asOptionError(e);
@@ -179,14 +192,11 @@ GstFlowReturn nextOutput(GstRegViaFFTStab* self, GstBuffer** out)
 {
     *out = nullptr;
     Stream& s = *self->stream;
-    if (!s.stabilizer)
-        return GST_FLOW_OK;
     regviafft::MotionRecord record;
-    if (s.stabilizer->pull(record) != regviafft::Pull::Ready)
+    BufferRef held;
+    if (!s.queue || !s.queue->pull(record, held))
         return GST_FLOW_OK;
-    // Records come out in push order: the oldest held frame is this one.
-    GstBuffer* buffer = gst_buffer_make_writable(s.held.front().buffer);
-    s.held.pop_front();
+    GstBuffer* buffer = gst_buffer_make_writable(held.release());
     GstVideoFrame frame;
     if (!gst_video_frame_map(&frame, &s.info, buffer, GST_MAP_READWRITE)) {
         gst_buffer_unref(buffer);
@@ -195,7 +205,7 @@ GstFlowReturn nextOutput(GstRegViaFFTStab* self, GstBuffer** out)
     }
     const regviafft::FrameView view = viewOf(frame);
     try {
-        s.stabilizer->render(record, view, view);
+        s.queue->stabilizer().render(record, view, view);
     } catch (const std::exception& e) {
         gst_video_frame_unmap(&frame);
         gst_buffer_unref(buffer);
@@ -214,13 +224,14 @@ GstFlowReturn nextOutput(GstRegViaFFTStab* self, GstBuffer** out)
     return GST_FLOW_OK;
 }
 
-// Ends the stream: every held frame goes downstream now.
+// Ends the stream: every held frame goes downstream now, and the path
+// starts again with the next one.
 GstFlowReturn drain(GstRegViaFFTStab* self)
 {
     Stream& s = *self->stream;
-    if (!s.stabilizer)
+    if (!s.queue)
         return GST_FLOW_OK;
-    s.stabilizer->finish();
+    s.queue->finish();
     GstFlowReturn flow = GST_FLOW_OK;
     for (GstBuffer* out = nullptr; flow == GST_FLOW_OK;) {
         flow = nextOutput(self, &out);
@@ -228,7 +239,8 @@ GstFlowReturn drain(GstRegViaFFTStab* self)
             break;
         flow = gst_pad_push(GST_BASE_TRANSFORM_SRC_PAD(self), out);
     }
-    s.dropHeld();
+    // What downstream refused is dropped.
+    s.queue->reset();
     return flow;
 }
 
@@ -248,7 +260,7 @@ GstFlowReturn submitInputBuffer(GstBaseTransform* trans, gboolean, GstBuffer* in
         }
         gst_element_post_message(GST_ELEMENT(self), gst_message_new_latency(GST_OBJECT(self)));
     }
-    if (!s.stabilizer) {
+    if (!s.queue) {
         gst_buffer_unref(input);
         return GST_FLOW_NOT_NEGOTIATED;
     }
@@ -258,17 +270,18 @@ GstFlowReturn submitInputBuffer(GstBaseTransform* trans, gboolean, GstBuffer* in
         GST_ELEMENT_ERROR(self, STREAM, FAILED, ("Cannot map a frame"), (nullptr));
         return GST_FLOW_ERROR;
     }
+    // The queue takes a reference of its own, so the frame stays mapped
+    // whatever becomes of it.
+    GstFlowReturn flow = GST_FLOW_OK;
     try {
-        s.stabilizer->push(viewOf(frame), s.nextId);
+        s.queue->push(viewOf(frame), BufferRef(gst_buffer_ref(input)));
     } catch (const std::exception& e) {
-        gst_video_frame_unmap(&frame);
-        gst_buffer_unref(input);
         GST_ELEMENT_ERROR(self, STREAM, FAILED, ("Cannot measure a frame"), ("%s", e.what()));
-        return GST_FLOW_ERROR;
+        flow = GST_FLOW_ERROR;
     }
     gst_video_frame_unmap(&frame);
-    s.held.push_back({s.nextId++, input});
-    return GST_FLOW_OK;
+    gst_buffer_unref(input);
+    return flow;
 }
 
 GstFlowReturn generateOutput(GstBaseTransform* trans, GstBuffer** out)
@@ -300,15 +313,10 @@ gboolean sinkEvent(GstBaseTransform* trans, GstEvent* event)
         // The frames held go out under the caps they came with; the path
         // starts again with the new ones.
         drain(self);
-        if (self->stream->stabilizer)
-            self->stream->stabilizer->reset();
-        self->stream->nextId = 0;
         break;
     case GST_EVENT_FLUSH_STOP:
-        if (self->stream->stabilizer)
-            self->stream->stabilizer->reset();
-        self->stream->dropHeld();
-        self->stream->nextId = 0;
+        if (self->stream->queue)
+            self->stream->queue->reset();
         break;
     default:
         break;
@@ -334,8 +342,7 @@ gboolean query(GstBaseTransform* trans, GstPadDirection direction, GstQuery* que
 gboolean stop(GstBaseTransform* trans)
 {
     auto* self = GST_REGVIAFFT_STAB(trans);
-    self->stream->dropHeld();
-    self->stream->stabilizer.reset();
+    self->stream->queue.reset();
     self->stream->latencyFrames = 0;
     return TRUE;
 }
@@ -360,7 +367,6 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec)
 void finalize(GObject* object)
 {
     auto* self = GST_REGVIAFFT_STAB(object);
-    self->stream->dropHeld();
     delete self->stream;
     delete self->properties;
     G_OBJECT_CLASS(gst_regviafft_stab_parent_class)->finalize(object);

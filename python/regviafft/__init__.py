@@ -24,11 +24,23 @@ import os
 
 import numpy as np
 
-from ._regviafft import (FILE_OPTIONS, RECORD_FIELDS, STABILIZER_OPTIONS, Error, MotionRecord,
-                         _Stabilizer, _stabilize_file)
+from ._regviafft import RECORD_FIELDS, STABILIZER_OPTIONS, MotionRecord, _Stabilizer
 
 __all__ = ["Error", "MotionRecord", "Stabilizer", "stabilize_file", "records_to_array", "jitter",
            "STABILIZER_OPTIONS", "FILE_OPTIONS", "RECORD_FIELDS"]
+
+
+class Error(RuntimeError):
+    """A video file that cannot be read or written, or a stream in it that cannot be stabilised."""
+
+
+def __getattr__(name):
+    # The file job's options come with its module, which is loaded only when
+    # needed: the stabiliser alone needs none of FFmpeg's libraries.
+    if name == "FILE_OPTIONS":
+        from ._regviafft_video import FILE_OPTIONS
+        return FILE_OPTIONS
+    raise AttributeError(f"module 'regviafft' has no attribute '{name}'")
 
 
 def _keywords_doc(options):
@@ -53,13 +65,14 @@ class Stabilizer:
 
     Frames are numpy uint8 arrays: H x W x 4 or H x W x 3 (any order of the
     colour bytes), or 4:2:0 planes, (y, u, v) for I420 or (y, uv) for NV12 with
-    uv of shape ceil(H/2) x ceil(W/2) x 2. They are read in place; a frame is
-    kept until its record is out (at once, or `lag` frames later in lag mode).
+    uv of shape ceil(H/2) x ceil(W/2) x 2. The stabiliser holds each frame
+    until its record is out (at once, or `lag` frames later in lag mode): a
+    copy of it, so that the caller may reuse its buffer, unless it is pushed
+    with copy=False and left unchanged until then.
     """
 
     def __init__(self, width, height, **options):
         self._core = _Stabilizer(int(width), int(height), options)
-        self._held = {}
         self._next_id = 0
 
     @property
@@ -73,17 +86,20 @@ class Stabilizer:
         frame's width and height, then each option by its keyword."""
         return self._core.settings
 
-    def push(self, frame, id=None):
-        """Measures a frame; returns the id its record will carry."""
+    def push(self, frame, id=None, copy=True):
+        """Measures a frame and holds it; returns the id its record will carry.
+
+        With copy=False the stabiliser holds the frame itself rather than a
+        copy: the caller must not change it until its record is out.
+        """
         if id is None:
             id = self._next_id
-        self._core.push(frame, id)
-        self._held[id] = frame
+        self._core.push(frame, id, bool(copy))
         self._next_id = id + 1
         return id
 
     def pull(self):
-        """The next final record, or None until more frames are pushed."""
+        """The next final (record, frame as pushed), or None until more frames are pushed."""
         return self._core.pull()
 
     def render(self, record, frame, out=None):
@@ -93,9 +109,9 @@ class Stabilizer:
         self._core.render(record, frame, out)
         return out
 
-    def process(self, frame):
+    def process(self, frame, copy=True):
         """Pushes a frame; yields (record, stabilised frame) for every record now final."""
-        self.push(frame)
+        self.push(frame, copy=copy)
         yield from self._ready()
 
     def finish(self):
@@ -110,11 +126,10 @@ class Stabilizer:
     def reset(self):
         """Starts a new stream with the same settings; held frames are dropped."""
         self._core.reset()
-        self._held.clear()
 
     def _ready(self):
-        while (record := self._core.pull()) is not None:
-            frame = self._held.pop(record.id)
+        while (out := self._core.pull()) is not None:
+            record, frame = out
             yield record, self.render(record, frame)
 
 
@@ -127,14 +142,13 @@ def stabilize_file(input, output, **options):
 
     Takes the stabiliser's keywords, as Stabilizer does, and the file run's,
     for example motion="out.csv", plot="path.png", codec="ffv1",
-    side_by_side=True. Raises ValueError for a bad value, TypeError for an
-    unknown keyword and regviafft.Error when the file cannot be read or written.
+    side_by_side=True (FILE_OPTIONS lists them). Raises ValueError for a bad
+    value, TypeError for an unknown keyword and regviafft.Error when the file
+    cannot be read or written.
     """
+    from ._regviafft_video import _stabilize_file
     records, _ = _stabilize_file(os.fspath(input), os.fspath(output), options)
     return records
-
-
-stabilize_file.__doc__ += "\n    The file run's own keywords:\n\n" + _keywords_doc(FILE_OPTIONS) + "\n"
 
 # numpy's type for each kind of record field; the host's id and time come first.
 _DTYPES = {"integer": "i8", "number": "f8", "truth": "?"}

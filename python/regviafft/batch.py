@@ -21,8 +21,8 @@ import time
 
 import numpy as np
 
-from . import FILE_OPTIONS, STABILIZER_OPTIONS
-from ._regviafft import _parse_option
+from . import STABILIZER_OPTIONS
+from ._regviafft_video import FILE_OPTIONS, _parse_option
 
 VIDEO_EXTENSIONS = {".mp4", ".mkv", ".mov", ".avi", ".webm", ".m4v", ".mts", ".m2ts", ".ts",
                     ".mpg", ".mpeg", ".flv", ".wmv", ".3gp", ".ogv"}

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "py_keywords.h"
 #include "py_motion_record.h"
-#include "py_options.h"
 #include "stabilize_file.h"
 
 namespace regviafft_python {
@@ -17,18 +17,34 @@ namespace py = pybind11;
 
 namespace {
 
+// A file job from the stabiliser's keywords and the job's own.
+video::JobOptions jobFromKeywords(const py::dict& keywords)
+{
+    video::JobOptions job;
+    for (const auto& [key, value] : keywords) {
+        const std::string keyword = key.cast<std::string>();
+        if (const auto* option = optionOfKeyword(regviafft::settingsOptions(), keyword))
+            applyKeyword(*option, job.settings, value);
+        else if (const auto* own = optionOfKeyword(video::jobOptions(), keyword))
+            applyKeyword(*own, job, value);
+        else
+            unknownKeyword(keyword);
+    }
+    return job;
+}
+
 py::tuple stabilizeFile(const std::string& input, const std::string& output, const py::dict& keywords)
 {
-    const stabilize::JobOptions job = jobFromKeywords(keywords);
-    stabilize::JobReport report;
+    const video::JobOptions job = jobFromKeywords(keywords);
+    video::JobReport report;
     {
         py::gil_scoped_release released;
-        stabilize::Progress progress(stabilize::Progress::styleFor(job.quiet));
-        report = stabilize::stabilizeFile(input, output, job, progress);
+        video::Progress progress(video::Progress::styleFor(job.quiet));
+        report = video::stabilizeFile(input, output, job, progress);
     }
     std::vector<Record> records;
     records.reserve(report.log.size());
-    for (const stabilize::FrameLog& entry : report.log)
+    for (const video::FrameLog& entry : report.log)
         records.push_back({entry.record, entry.seconds});
     py::dict summary;
     summary["frames"] = report.frames;

@@ -3,6 +3,7 @@ under threads."""
 import math
 import os
 import subprocess
+import sys
 import threading
 
 import numpy as np
@@ -77,6 +78,54 @@ def test_known_shifts_come_back_in_every_layout():
             inner = luma[max(oy, 0):HEIGHT + min(oy, 0), max(ox, 0):WIDTH + min(ox, 0)]
             shown = source[max(-oy, 0):HEIGHT + min(-oy, 0), max(-ox, 0):WIDTH + min(-ox, 0)]
             assert np.array_equal(inner, shown), name
+
+
+def test_a_reused_buffer_gives_what_fresh_frames_give():
+    # A host that reads every frame into one buffer, as cap.read(frame) does,
+    # and draws on it once it is out: the look-ahead holds copies.
+    greys, _ = grey_frames(11, frames=24)
+    fresh = run(regviafft.Stabilizer(WIDTH, HEIGHT, lag=8), [packed(g) for g in greys])
+    stabilizer, buffer, reused = regviafft.Stabilizer(WIDTH, HEIGHT, lag=8), np.empty_like(packed(greys[0])), []
+    for grey in greys:
+        buffer[:] = packed(grey)
+        for record, out in stabilizer.process(buffer):
+            reused.append((record, out.copy()))
+        buffer[:] = 0
+    reused += list(stabilizer.flush())
+    assert len(reused) == len(fresh) == len(greys)
+    for (a, out_a), (b, out_b) in zip(fresh, reused):
+        assert (a.index, a.correction_x, a.correction_y) == (b.index, b.correction_x, b.correction_y)
+        assert np.array_equal(out_a, out_b), a.index
+    # copy=False holds the caller's own arrays, which it promised to keep.
+    frames = [packed(g) for g in greys[:3]]
+    stabilizer = regviafft.Stabilizer(WIDTH, HEIGHT, lag=1)
+    for frame in frames:
+        stabilizer.push(frame, copy=False)
+    stabilizer.finish()
+    held = [stabilizer.pull() for _ in frames]
+    assert [frame for _, frame in held] == frames and all(a is b for (_, a), b in zip(held, frames))
+    assert stabilizer.pull() is None
+    stabilizer = regviafft.Stabilizer(WIDTH, HEIGHT, mode="causal")
+    stabilizer.push(frames[0])
+    record, frame = stabilizer.pull()
+    assert frame is not frames[0] and np.array_equal(frame, frames[0]) and record.id == 0
+
+
+def test_the_stabiliser_loads_no_video_library(tmp_path):
+    script = """
+import sys, numpy, regviafft
+stabilizer = regviafft.Stabilizer(64, 48)
+list(stabilizer.process(numpy.zeros((48, 64, 4), numpy.uint8)))
+maps = open('/proc/self/maps').read()
+print('avcodec' in maps, 'regviafft._regviafft_video' in sys.modules)
+regviafft.FILE_OPTIONS
+maps = open('/proc/self/maps').read()
+print('avcodec' in maps, 'regviafft._regviafft_video' in sys.modules)
+"""
+    env = dict(os.environ, PYTHONPATH=os.path.dirname(os.path.dirname(regviafft.__file__)))
+    printed = subprocess.run([sys.executable, "-c", script], check=True, capture_output=True, text=True,
+                             env=env).stdout.split("\n")
+    assert printed[:2] == ["False False", "True True"]
 
 
 def test_results_equal_the_cpp_stabilizer_on_the_same_frames(tmp_path):
@@ -188,7 +237,7 @@ def test_settings_hold_the_library_defaults_and_a_batch_reads_options_as_the_com
     # The stabiliser runs with them: lag mode's look-ahead is its latency.
     assert settings["mode"] == "lag" and regviafft.Stabilizer(WIDTH, HEIGHT).latency == settings["lag"]
     assert regviafft.Stabilizer(WIDTH, HEIGHT, mode="causal").latency == 0
-    read = regviafft._regviafft._parse_option
+    from regviafft._regviafft_video import _parse_option as read
     assert read("template_size", "64") == (64, 64)
     assert read("margins", "3x5") == (3, 5)
     assert read("budget", "2.5") == 2.5 and read("lag", "7") == 7 and read("crf", "20") == 20

@@ -354,7 +354,7 @@ std::vector<std::string> recordFieldNames()
 TEST(StabilizeCommand, EveryOptionTakesItsEdgesAndRefusesJustBeyondByItsFlag)
 {
     expectEdgesOnTheCommandLine(regviafft::settingsOptions());
-    expectEdgesOnTheCommandLine(stabilize::jobOptions());
+    expectEdgesOnTheCommandLine(video::jobOptions());
 }
 
 TEST(StabilizeCommand, HelpShowsEachOptionWithTheDefaultItRunsWith)
@@ -372,8 +372,8 @@ TEST(StabilizeCommand, HelpShowsEachOptionWithTheDefaultItRunsWith)
                       std::string::npos) << shown;
         }
     }
-    const stabilize::JobOptions job;
-    for (const auto& option : stabilize::jobOptions()) {
+    const video::JobOptions job;
+    for (const auto& option : video::jobOptions()) {
         const std::string shown = helpOf(help, option.name);
         ASSERT_FALSE(shown.empty()) << option.name;
         const std::string initial = option.text(job);

@@ -28,7 +28,7 @@ extern "C" void requestStop(int)
     gStop = true;
 }
 
-void printWarnings(const stabilize::JobReport& report, const std::string& input)
+void printWarnings(const video::JobReport& report, const std::string& input)
 {
     if (report.refusedPackets > 0)
         std::fprintf(stderr, "regviafft-stabilize: warning: %d damaged video packet%s of %s passed over\n",
@@ -40,9 +40,9 @@ void printWarnings(const stabilize::JobReport& report, const std::string& input)
 
 int runFile(const stabilize::Options& options)
 {
-    stabilize::Progress progress(stabilize::Progress::styleFor(options.job.quiet));
-    const stabilize::JobReport report =
-        stabilize::stabilizeFile(options.input, options.output, options.job, progress, &gStop);
+    video::Progress progress(video::Progress::styleFor(options.job.quiet));
+    const video::JobReport report =
+        video::stabilizeFile(options.input, options.output, options.job, progress, &gStop);
     if (!options.job.quiet) {
         printWarnings(report, options.input);
         std::fprintf(stderr, "%s %lld frames of %dx%d in %.1f s (%.1f fps) into %s\n",

@@ -41,7 +41,7 @@ std::optional<CommandOption> lookUp(const std::string& name)
         return CommandOption{option->valueName, [option](Options& o, const std::string& text) {
                                  applyOption(*option, o.job.settings, text);
                              }};
-    if (const auto* option = regviafft::findOption(jobOptions(), name))
+    if (const auto* option = regviafft::findOption(video::jobOptions(), name))
         return CommandOption{option->valueName,
                              [option](Options& o, const std::string& text) { applyOption(*option, o.job, text); }};
     if (name == "help")
@@ -156,7 +156,7 @@ std::string helpText()
         "stabiliser options:\n";
     describe(text, regviafft::settingsOptions(), regviafft::Settings{});
     text += "\nfile options:\n";
-    describe(text, jobOptions(), JobOptions{});
+    describe(text, video::jobOptions(), video::JobOptions{});
     text += "  --help\n" + wrapped("show this text");
     return text;
 }

@@ -14,7 +14,7 @@ namespace stabilize {
 struct Options {
     std::string input;   // both empty: the built-in sample
     std::string output;  // "-": Matroska on standard output
-    JobOptions job;
+    video::JobOptions job;
     bool help = false;
 };
 

@@ -19,6 +19,20 @@
 namespace stabilize {
 namespace {
 
+using video::Failure;
+using video::VideoShape;
+using video::VideoOutput;
+using video::EncoderChoice;
+using video::ScalePtr;
+using video::FramePtr;
+using video::allocateFrame;
+using video::check;
+using video::JobOptions;
+using video::JobReport;
+using video::stabilizeFile;
+using video::Progress;
+using video::FrameLog;
+
 constexpr int kWidth = 640;
 constexpr int kHeight = 360;
 constexpr int kFrames = 180;

@@ -3,7 +3,7 @@
 
 #include <new>
 
-namespace stabilize {
+namespace video {
 
 FramePtr allocateFrame()
 {
@@ -28,4 +28,4 @@ std::string errorText(int code)
     return text;
 }
 
-}  // namespace stabilize
+}  // namespace video

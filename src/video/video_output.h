@@ -2,8 +2,8 @@
 // of the input copied, the container chosen by the name. The file is written
 // under a temporary name and takes its own only when finished, so a failed
 // run never leaves a file that looks complete.
-#ifndef REGVIAFFT_STABILIZE_VIDEO_OUTPUT_H
-#define REGVIAFFT_STABILIZE_VIDEO_OUTPUT_H
+#ifndef REGVIAFFT_VIDEO_VIDEO_OUTPUT_H
+#define REGVIAFFT_VIDEO_VIDEO_OUTPUT_H
 
 #include <cstdint>
 #include <map>
@@ -13,7 +13,7 @@
 
 #include "av_handles.h"
 
-namespace stabilize {
+namespace video {
 
 class VideoInput;
 
@@ -99,6 +99,6 @@ private:
     std::int64_t lastPts_ = AV_NOPTS_VALUE;
 };
 
-}  // namespace stabilize
+}  // namespace video
 
 #endif

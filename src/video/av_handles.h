@@ -1,6 +1,6 @@
 // Owners for the video libraries' objects, and their error codes as text.
-#ifndef REGVIAFFT_STABILIZE_AV_HANDLES_H
-#define REGVIAFFT_STABILIZE_AV_HANDLES_H
+#ifndef REGVIAFFT_VIDEO_AV_HANDLES_H
+#define REGVIAFFT_VIDEO_AV_HANDLES_H
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -14,7 +14,7 @@ extern "C" {
 #include <stdexcept>
 #include <string>
 
-namespace stabilize {
+namespace video {
 
 struct FrameFree {
     void operator()(AVFrame* frame) const { av_frame_free(&frame); }
@@ -66,6 +66,6 @@ inline void check(int code, const std::string& what)
         throw Failure(what + ": " + errorText(code));
 }
 
-}  // namespace stabilize
+}  // namespace video
 
 #endif

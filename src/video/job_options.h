@@ -2,8 +2,8 @@
 // job's own settings (the stabiliser's are regviafft::settingsOptions()).
 // The command line's help and parsing and Python's stabilize_file keywords
 // are generated from both tables.
-#ifndef REGVIAFFT_STABILIZE_JOB_OPTIONS_H
-#define REGVIAFFT_STABILIZE_JOB_OPTIONS_H
+#ifndef REGVIAFFT_VIDEO_JOB_OPTIONS_H
+#define REGVIAFFT_VIDEO_JOB_OPTIONS_H
 
 #include <string>
 
@@ -11,7 +11,7 @@
 #include "regviafft/stabilizer.h"
 #include "video_output.h"
 
-namespace stabilize {
+namespace video {
 
 struct JobOptions {
     regviafft::Settings settings;  // frame size and range come from the file
@@ -25,6 +25,6 @@ struct JobOptions {
 // The job's options, each defaulting to JobOptions{}.
 const regviafft::OptionTable<JobOptions>& jobOptions();
 
-}  // namespace stabilize
+}  // namespace video
 
 #endif

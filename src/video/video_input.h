@@ -1,14 +1,14 @@
 // Reading a video file: its video stream decoded into frames (with frame
 // threads), every other stream's packets handed on untouched.
-#ifndef REGVIAFFT_STABILIZE_VIDEO_INPUT_H
-#define REGVIAFFT_STABILIZE_VIDEO_INPUT_H
+#ifndef REGVIAFFT_VIDEO_VIDEO_INPUT_H
+#define REGVIAFFT_VIDEO_VIDEO_INPUT_H
 
 #include <cstdint>
 #include <string>
 
 #include "av_handles.h"
 
-namespace stabilize {
+namespace video {
 
 class VideoInput {
 public:
@@ -46,6 +46,6 @@ private:
     std::string earlyEnd_;
 };
 
-}  // namespace stabilize
+}  // namespace video
 
 #endif

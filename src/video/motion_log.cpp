@@ -9,7 +9,7 @@
 #include "av_handles.h"
 #include "regviafft/record_fields.h"
 
-namespace stabilize {
+namespace video {
 namespace {
 
 struct FileClose {
@@ -93,4 +93,4 @@ void writeMotionLog(const std::string& path, const std::vector<FrameLog>& log)
         throw Failure("cannot write " + path + ": " + std::strerror(errno));
 }
 
-}  // namespace stabilize
+}  // namespace video

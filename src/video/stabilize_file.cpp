@@ -7,19 +7,18 @@ extern "C" {
 }
 
 #include <chrono>
-#include <deque>
 #include <string>
 
 #include "av_handles.h"
+#include "regviafft/frame_queue.h"
 #include "video_input.h"
 #include "video_output.h"
 
-namespace stabilize {
+namespace video {
 namespace {
 
 using regviafft::FrameView;
 using regviafft::MotionRecord;
-using regviafft::Pull;
 
 // The formats the stabiliser takes as they are; anything else becomes 4:2:0.
 bool takenAsIs(int format)
@@ -67,7 +66,7 @@ regviafft::Settings settingsFor(const JobOptions& job, const VideoInput& input)
 class FileJob {
 public:
     FileJob(const std::string& in, const std::string& out, const JobOptions& job, Progress& progress)
-        : job_(job), progress_(progress), input_(in), stabilizer_(settingsFor(job, input_)),
+        : job_(job), progress_(progress), input_(in), queue_(settingsFor(job, input_)),
           width_(input_.decoder()->width), height_(input_.decoder()->height),
           evenWidth_(width_ + (width_ & 1)), shape_(outputShape()),
           output_(out, shape_, job.encoder, &input_), timeBase_(input_.videoStream()->time_base)
@@ -87,7 +86,7 @@ private:
     const JobOptions& job_;
     Progress& progress_;
     VideoInput input_;
-    regviafft::Stabilizer stabilizer_;
+    regviafft::FrameQueue<FramePtr> queue_;  // the stabiliser with the frames it still needs
     int width_;
     int height_;
     int evenWidth_;  // where the right half of a side-by-side frame starts
@@ -96,7 +95,6 @@ private:
     AVRational timeBase_;
     ScalePtr converter_;
     AVPixelFormat converterFrom_ = AV_PIX_FMT_NONE;
-    std::deque<FramePtr> held_;  // frames pushed and not yet rendered, oldest first
     std::int64_t pushed_ = 0;
     JobReport report_;
 };
@@ -143,8 +141,9 @@ void FileJob::take(AVFrame* decoded)
                       "; cut the file there and stabilise the parts");
     FramePtr frame = toWorking(decoded);
     frame->pts = decoded->best_effort_timestamp;
-    stabilizer_.push(viewOf(frame.get(), width_, height_), pushed_++);
-    held_.push_back(std::move(frame));
+    const FrameView view = viewOf(frame.get(), width_, height_);
+    queue_.push(view, std::move(frame));
+    ++pushed_;
 }
 
 void FileJob::copyLeftHalf(AVFrame* in, AVFrame* out) const
@@ -174,10 +173,10 @@ void FileJob::render(const MotionRecord& record, AVFrame* in)
         if (evenWidth_ != width_)
             fillBlack(out.get());
         copyLeftHalf(in, out.get());
-        stabilizer_.render(record, viewOf(in, width_, height_),
+        queue_.stabilizer().render(record, viewOf(in, width_, height_),
                            viewOf(out.get(), width_, height_, evenWidth_));
     } else {
-        stabilizer_.render(record, viewOf(in, width_, height_), viewOf(out.get(), width_, height_));
+        queue_.stabilizer().render(record, viewOf(in, width_, height_), viewOf(out.get(), width_, height_));
     }
     output_.writeVideo(out.get());
     const double seconds = in->pts == AV_NOPTS_VALUE ? 0.0 : in->pts * av_q2d(timeBase_);
@@ -187,10 +186,9 @@ void FileJob::render(const MotionRecord& record, AVFrame* in)
 void FileJob::drain()
 {
     MotionRecord record;
-    while (stabilizer_.pull(record) == Pull::Ready) {
-        // Records come out in push order: the oldest held frame is this one.
-        render(record, held_.front().get());
-        held_.pop_front();
+    FramePtr frame;
+    while (queue_.pull(record, frame)) {
+        render(record, frame.get());
         progress_.update(static_cast<std::int64_t>(report_.log.size()));
     }
 }
@@ -217,7 +215,7 @@ JobReport FileJob::run(const std::atomic<bool>* stop)
         av_frame_unref(frame.get());
         drain();
     }
-    stabilizer_.finish();
+    queue_.finish();
     drain();
     output_.finish();
     progress_.finish(static_cast<std::int64_t>(report_.log.size()));
@@ -244,4 +242,4 @@ JobReport stabilizeFile(const std::string& input, const std::string& output, con
     return report;
 }
 
-}  // namespace stabilize
+}  // namespace video

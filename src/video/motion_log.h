@@ -1,14 +1,14 @@
 // The per-frame record of a run, and its files: the motion table (.csv or
 // .json) and the plot of the camera path (.png).
-#ifndef REGVIAFFT_STABILIZE_MOTION_LOG_H
-#define REGVIAFFT_STABILIZE_MOTION_LOG_H
+#ifndef REGVIAFFT_VIDEO_MOTION_LOG_H
+#define REGVIAFFT_VIDEO_MOTION_LOG_H
 
 #include <string>
 #include <vector>
 
 #include "regviafft/stabilizer.h"
 
-namespace stabilize {
+namespace video {
 
 struct FrameLog {
     regviafft::MotionRecord record;
@@ -24,6 +24,6 @@ void writeMotionLog(const std::string& path, const std::vector<FrameLog>& log);
 // marked, as a PNG image. Throws Failure.
 void writePathPlot(const std::string& path, const std::vector<FrameLog>& log);
 
-}  // namespace stabilize
+}  // namespace video
 
 #endif

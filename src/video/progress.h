@@ -1,13 +1,13 @@
 // Progress on standard error: a bar redrawn in place on a terminal, plain
 // lines now and then otherwise, nothing when quiet.
-#ifndef REGVIAFFT_STABILIZE_PROGRESS_H
-#define REGVIAFFT_STABILIZE_PROGRESS_H
+#ifndef REGVIAFFT_VIDEO_PROGRESS_H
+#define REGVIAFFT_VIDEO_PROGRESS_H
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 
-namespace stabilize {
+namespace video {
 
 class Progress {
 public:
@@ -32,6 +32,6 @@ private:
     std::chrono::steady_clock::time_point lastDrawn_;
 };
 
-}  // namespace stabilize
+}  // namespace video
 
 #endif

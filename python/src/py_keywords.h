@@ -1,26 +1,48 @@
-// Keyword arguments through the option tables.
-#include "py_options.h"
+// The option tables as keyword arguments: typed Python values in through the
+// tables' typed setters, typed values out, and each option described for the
+// docstrings. A keyword is the option's name with '_' for '-'. Both compiled
+// modules (the stabiliser's and the file job's) take their keywords so.
+#ifndef REGVIAFFT_PYTHON_KEYWORDS_H
+#define REGVIAFFT_PYTHON_KEYWORDS_H
 
-#include <pybind11/stl.h>
+#include <pybind11/pybind11.h>
 
 #include <algorithm>
 #include <climits>
+#include <exception>
+#include <string>
+#include <utility>
+
+#include "regviafft/option.h"
+#include "regviafft/options.h"
 
 namespace regviafft_python {
 
-namespace {
+namespace py = pybind11;
+
+inline std::string keywordOf(const std::string& optionName)
+{
+    std::string keyword = optionName;
+    std::replace(keyword.begin(), keyword.end(), '-', '_');
+    return keyword;
+}
+
+[[noreturn]] inline void unknownKeyword(const std::string& keyword)
+{
+    throw py::type_error("unexpected keyword argument '" + keyword + "'");
+}
 
 using regviafft::Option;
 using regviafft::OptionKind;
 using regviafft::OptionTable;
 
-[[noreturn]] void refuse(const char* optionName, const std::string& rule)
+[[noreturn]] inline void refuse(const char* optionName, const std::string& rule)
 {
     throw py::value_error(keywordOf(optionName) + ": " + rule);
 }
 
 // The values a keyword takes, in Python's terms where they differ.
-std::string pythonValues(const regviafft::OptionRule& rule)
+inline std::string pythonValues(const regviafft::OptionRule& rule)
 {
     if (rule.kind == OptionKind::Switch)
         return "True or False";
@@ -36,12 +58,12 @@ template <typename Target>
 }
 
 // An int, not a bool (which Python counts as one); numpy's integers too.
-bool isWhole(py::handle value)
+inline bool isWhole(py::handle value)
 {
     return PyIndex_Check(value.ptr()) && !PyBool_Check(value.ptr());
 }
 
-long long wholeOf(py::handle value)
+inline long long wholeOf(py::handle value)
 {
     int overflow = 0;
     const long long whole = PyLong_AsLongLongAndOverflow(py::int_(py::reinterpret_borrow<py::object>(value)).ptr(),
@@ -50,7 +72,7 @@ long long wholeOf(py::handle value)
     return overflow > 0 ? LLONG_MAX : overflow < 0 ? LLONG_MIN : whole;
 }
 
-int sideOf(py::handle value)
+inline int sideOf(py::handle value)
 {
     return static_cast<int>(std::clamp<long long>(wholeOf(value), INT_MIN, INT_MAX));
 }
@@ -90,7 +112,7 @@ regviafft::OptionValue typedValue(const Option<Target>& option, py::handle value
     wrongType(option, value);
 }
 
-const char* typeName(OptionKind kind)
+inline const char* typeName(OptionKind kind)
 {
     switch (kind) {
     case OptionKind::Switch:
@@ -108,80 +130,7 @@ const char* typeName(OptionKind kind)
     return "str";
 }
 
-// What the docstrings say of each keyword.
-template <typename Target>
-py::list describe(const OptionTable<Target>& table, const Target& defaults)
-{
-    py::list described;
-    for (const Option<Target>& option : table) {
-        py::dict d;
-        d["keyword"] = keywordOf(option.name);
-        d["type"] = typeName(option.rule.kind);
-        d["help"] = option.help;
-        const bool anyValue = option.rule.kind == OptionKind::Switch || option.rule.kind == OptionKind::Text;
-        d["values"] = anyValue ? std::string() : pythonValues(option.rule);
-        d["default"] = keywordValue(option, defaults);
-        d["derived"] = option.derived;
-        described.append(d);
-    }
-    return described;
-}
-
-[[noreturn]] void unknownKeyword(const std::string& keyword)
-{
-    throw py::type_error("unexpected keyword argument '" + keyword + "'");
-}
-
-// The typed value `text` spells for the keyword, as the command line reads it.
-py::object parseKeyword(const std::string& keyword, const std::string& text)
-{
-    regviafft::Settings settings;
-    stabilize::JobOptions job;
-    try {
-        if (const auto* option = optionOfKeyword(regviafft::settingsOptions(), keyword)) {
-            option->parse(settings, text);
-            return keywordValue(*option, settings);
-        }
-        if (const auto* option = optionOfKeyword(stabilize::jobOptions(), keyword)) {
-            option->parse(job, text);
-            return keywordValue(*option, job);
-        }
-    } catch (const regviafft::OptionError& e) {
-        refuse(e.name().c_str(), e.rule());
-    }
-    unknownKeyword(keyword);
-}
-
-}  // namespace
-
-std::string keywordOf(const std::string& optionName)
-{
-    std::string keyword = optionName;
-    std::replace(keyword.begin(), keyword.end(), '-', '_');
-    return keyword;
-}
-
-template <typename Target>
-const Option<Target>* optionOfKeyword(const OptionTable<Target>& table, const std::string& keyword)
-{
-    for (const Option<Target>& option : table)
-        if (keyword == keywordOf(option.name))
-            return &option;
-    return nullptr;
-}
-
-template <typename Target>
-void applyKeyword(const Option<Target>& option, Target& target, py::handle value)
-{
-    if (value.is_none())
-        return;
-    try {
-        option.set(target, typedValue(option, value));
-    } catch (const regviafft::OptionError& e) {
-        refuse(option.name, e.rule());
-    }
-}
-
+// The option's value as a Python value of its kind; None when unset.
 template <typename Target>
 py::object keywordValue(const Option<Target>& option, const Target& target)
 {
@@ -206,42 +155,98 @@ py::object keywordValue(const Option<Target>& option, const Target& target)
     return py::str(option.text(target));
 }
 
-regviafft::Settings settingsFromKeywords(const py::dict& keywords)
+// What the docstrings say of each keyword: its type, help, values, default.
+template <typename Target>
+py::list describeKeywords(const OptionTable<Target>& table, const Target& defaults)
 {
-    regviafft::Settings settings;
+    py::list described;
+    for (const Option<Target>& option : table) {
+        py::dict d;
+        d["keyword"] = keywordOf(option.name);
+        d["type"] = typeName(option.rule.kind);
+        d["help"] = option.help;
+        const bool anyValue = option.rule.kind == OptionKind::Switch || option.rule.kind == OptionKind::Text;
+        d["values"] = anyValue ? std::string() : pythonValues(option.rule);
+        d["default"] = keywordValue(option, defaults);
+        d["derived"] = option.derived;
+        described.append(d);
+    }
+    return described;
+}
+
+// The option a keyword names in the table, or null.
+template <typename Target>
+const Option<Target>* optionOfKeyword(const OptionTable<Target>& table, const std::string& keyword)
+{
+    for (const Option<Target>& option : table)
+        if (keyword == keywordOf(option.name))
+            return &option;
+    return nullptr;
+}
+
+// Sets the option from a Python value of its kind (bool, int, float, str,
+// a 2-tuple of int); None leaves the default. Throws ValueError naming the
+// keyword for a value of the wrong type or out of range.
+template <typename Target>
+void applyKeyword(const Option<Target>& option, Target& target, py::handle value)
+{
+    if (value.is_none())
+        return;
+    try {
+        option.set(target, typedValue(option, value));
+    } catch (const regviafft::OptionError& e) {
+        refuse(option.name, e.rule());
+    }
+}
+
+// The typed value `text` spells for the keyword, as the command line reads
+// it; null when the table has no such keyword.
+template <typename Target>
+py::object parseKeyword(const OptionTable<Target>& table, const std::string& keyword,
+                        const std::string& text)
+{
+    const Option<Target>* option = optionOfKeyword(table, keyword);
+    if (option == nullptr)
+        return py::object();
+    Target target;
+    try {
+        option->parse(target, text);
+    } catch (const regviafft::OptionError& e) {
+        refuse(e.name().c_str(), e.rule());
+    }
+    return keywordValue(*option, target);
+}
+
+// The table's options from keyword arguments onto target; TypeError for a
+// keyword it has not.
+template <typename Target>
+void applyKeywords(const OptionTable<Target>& table, const py::dict& keywords, Target& target)
+{
     for (const auto& [key, value] : keywords) {
-        const std::string keyword = key.cast<std::string>();
-        const auto* option = optionOfKeyword(regviafft::settingsOptions(), keyword);
+        const std::string keyword = py::str(key);
+        const Option<Target>* option = optionOfKeyword(table, keyword);
         if (option == nullptr)
             unknownKeyword(keyword);
-        applyKeyword(*option, settings, value);
+        applyKeyword(*option, target, value);
     }
-    return settings;
 }
 
-stabilize::JobOptions jobFromKeywords(const py::dict& keywords)
+// A setting the library refuses raises ValueError naming its keyword.
+inline void translateSettingsErrors()
 {
-    stabilize::JobOptions job;
-    for (const auto& [key, value] : keywords) {
-        const std::string keyword = key.cast<std::string>();
-        if (const auto* option = optionOfKeyword(regviafft::settingsOptions(), keyword))
-            applyKeyword(*option, job.settings, value);
-        else if (const auto* own = optionOfKeyword(stabilize::jobOptions(), keyword))
-            applyKeyword(*own, job, value);
-        else
-            unknownKeyword(keyword);
-    }
-    return job;
+    py::register_exception_translator([](std::exception_ptr thrown) {
+        try {
+            if (thrown)
+                std::rethrow_exception(thrown);
+        } catch (const regviafft::SettingsError& e) {
+            const auto option = regviafft::asOptionError(e);
+            const std::string message =
+                option ? keywordOf(option->name()) + ": " + option->rule() : std::string(e.what());
+            PyErr_SetString(PyExc_ValueError, message.c_str());
+        }
+    });
 }
-
-void declareOptions(py::module_& m)
-{
-    m.attr("STABILIZER_OPTIONS") = describe(regviafft::settingsOptions(), regviafft::Settings{});
-    m.attr("FILE_OPTIONS") = describe(stabilize::jobOptions(), stabilize::JobOptions{});
-    m.def("_parse_option", &parseKeyword, py::arg("keyword"), py::arg("text"),
-          "the typed value that text spells for the keyword, as regviafft-stabilize reads it");
-}
-
-template py::object keywordValue(const Option<regviafft::Settings>&, const regviafft::Settings&);
 
 }  // namespace regviafft_python
+
+#endif

@@ -13,7 +13,7 @@ extern "C" {
 
 #include "video_input.h"
 
-namespace stabilize {
+namespace video {
 namespace {
 
 constexpr const char* kPipeFormat = "matroska";
@@ -315,4 +315,4 @@ void VideoOutput::finish()
     temporary_.keep();
 }
 
-}  // namespace stabilize
+}  // namespace video

@@ -1,8 +1,8 @@
 // One file through the stabiliser: decoded, stabilised frame by frame as the
 // records come out, encoded and written with the other streams copied. The
 // command line and the Python module both run this.
-#ifndef REGVIAFFT_STABILIZE_STABILIZE_FILE_H
-#define REGVIAFFT_STABILIZE_STABILIZE_FILE_H
+#ifndef REGVIAFFT_VIDEO_STABILIZE_FILE_H
+#define REGVIAFFT_VIDEO_STABILIZE_FILE_H
 
 #include <atomic>
 #include <cstdint>
@@ -13,7 +13,7 @@
 #include "job_options.h"
 #include "progress.h"
 
-namespace stabilize {
+namespace video {
 
 struct JobReport {
     std::int64_t frames = 0;    // written, the same as decoded
@@ -32,6 +32,6 @@ struct JobReport {
 JobReport stabilizeFile(const std::string& input, const std::string& output, const JobOptions& job,
                         Progress& progress, const std::atomic<bool>* stop = nullptr);
 
-}  // namespace stabilize
+}  // namespace video
 
 #endif

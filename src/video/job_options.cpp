@@ -1,7 +1,7 @@
 // The file job's option table.
 #include "job_options.h"
 
-namespace stabilize {
+namespace video {
 namespace {
 
 using regviafft::OptionRule;
@@ -39,4 +39,4 @@ const regviafft::OptionTable<JobOptions>& jobOptions()
     return table;
 }
 
-}  // namespace stabilize
+}  // namespace video

@@ -9,7 +9,7 @@
 #include "av_handles.h"
 #include "motion_log.h"
 
-namespace stabilize {
+namespace video {
 namespace {
 
 constexpr int kWidth = 1200;
@@ -113,4 +113,4 @@ void writePathPlot(const std::string& path, const std::vector<FrameLog>& log)
         throw Failure("cannot write the plot " + path + " (a .png name in a writable folder)");
 }
 
-}  // namespace stabilize
+}  // namespace video

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <string>
 
-namespace stabilize {
+namespace video {
 namespace {
 
 constexpr int kBarCells = 30;
@@ -90,4 +90,4 @@ void Progress::draw(std::int64_t done, bool last)
     std::fflush(out_);
 }
 
-}  // namespace stabilize
+}  // namespace video

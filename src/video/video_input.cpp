@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace stabilize {
+namespace video {
 
 VideoInput::VideoInput(const std::string& path) : path_(path)
 {
@@ -102,4 +102,4 @@ VideoInput::Item VideoInput::next(AVFrame* frame, AVPacket* packet)
     }
 }
 
-}  // namespace stabilize
+}  // namespace video
