@@ -12,7 +12,7 @@
 
 #include "RegViaFFT.h"
 #include "kernels.h"
-#include "runtime/platform.h"
+#include "platform.h"
 
 namespace regviafft {
 

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "runtime/runtime.h"
-#include "runtime/platform.h"
+#include "platform.h"
 
 namespace {
 

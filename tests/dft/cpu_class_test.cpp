@@ -5,7 +5,7 @@
 
 #include "dft_plans.h"
 #include "descriptor/descriptor.h"
-#include "runtime/platform.h"
+#include "platform.h"
 #include "runtime/runtime.h"
 
 namespace {

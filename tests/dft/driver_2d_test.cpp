@@ -7,7 +7,7 @@
 
 #include "dft_plans.h"
 #include "descriptor/descriptor.h"
-#include "runtime/platform.h"
+#include "platform.h"
 
 namespace {
 
