@@ -23,6 +23,15 @@ int32_t floorLog2(uint32_t n)
     return log;
 }
 
+// The one place a plan failure becomes a public status: memory, or else a
+// fault of the engine's own.
+[[nodiscard]] int32_t planStatusToDft(int32_t planStatus)
+{
+    if (planStatus == kPlanOk)
+        return DFT_NO_ERROR;
+    return planStatus == kPlanNoMemory ? DFT_MEMORY_ERROR : DFT_INTERNAL_ERROR;
+}
+
 // ---- Commit steps -------------------------------------------------------
 
 // One member per working dimension after the first, linked behind the head.

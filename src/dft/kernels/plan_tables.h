@@ -6,9 +6,7 @@
 
 #include <cstdint>
 
-#include "dft.h"
-
-using Complex = _DFT_Complex16;
+#include "complex16.h"
 
 // A twiddle w in split form: (w.re, w.re) then (-w.im, w.im), so that a
 // vector of complex numbers is rotated by w without shuffling w.

@@ -190,13 +190,6 @@ void planDestroy(DftPlan1D* plan)
     planRelease(plan);
 }
 
-int32_t planStatusToDft(int32_t planStatus)
-{
-    if (planStatus == kPlanOk)
-        return DFT_NO_ERROR;
-    return planStatus == kPlanNoMemory ? DFT_MEMORY_ERROR : DFT_INTERNAL_ERROR;
-}
-
 // Codelet plans, and the power-of-two plan of 32 points, are one codelet.
 bool planIsCodelet(const DftPlan1D* plan)
 {

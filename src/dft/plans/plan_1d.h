@@ -9,7 +9,7 @@
 #include "kernels/kernel_set.h"
 #include "runtime/runtime.h"
 
-// Results of plan operations; planStatusToDft maps them to engine statuses.
+// Results of plan operations; the descriptor layer maps them to its statuses.
 enum PlanStatus : int32_t {
     kPlanOk = 0,
     kPlanNoMemory = 1,
@@ -95,7 +95,6 @@ void scaleLines(const DftPlan1D* plan, const PlanLines& lines, double scale);
 int32_t planForward(const DftPlan1D* plan, const Complex* src, Complex* dst, void* work);
 int32_t planBackward(const DftPlan1D* plan, const Complex* src, Complex* dst, void* work);
 void planDestroy(DftPlan1D* plan);
-[[nodiscard]] int32_t planStatusToDft(int32_t planStatus);
 // The kernels a group of `lanes` sequences runs.
 inline const LaneKernels* planLaneKernels(const DftPlan1D* plan, int32_t lanes)
 {
