@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "dft_plans.h"
-#include "runtime/runtime.h"
+#include "runtime.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <thread>
 
-#include "runtime/runtime.h"
 #include "platform.h"
+#include "runtime.h"
 
 namespace {
 

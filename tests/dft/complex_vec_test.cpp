@@ -6,10 +6,10 @@
 #include <random>
 #include <vector>
 
-#include "kernels/kernel_unit.h"
+#include "kernel_unit.h"
 
 namespace {
-#include "kernels/complex_vec.inl"
+#include "complex_vec.inl"
 
 using V1 = ComplexVec<1>;
 

@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "descriptor.h"
 #include "dft_plans.h"
-#include "descriptor/descriptor.h"
 #include "platform.h"
-#include "runtime/runtime.h"
+#include "runtime.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "descriptor.h"
 #include "dft_plans.h"
-#include "descriptor/descriptor.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <thread>
 #include <vector>
 
+#include "descriptor.h"
 #include "dft_plans.h"
-#include "descriptor/descriptor.h"
 #include "platform.h"
 
 namespace {

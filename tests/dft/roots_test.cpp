@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "plans/plan_1d.h"
+#include "plan_1d.h"
 
 namespace {
 

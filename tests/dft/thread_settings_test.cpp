@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "runtime/runtime.h"
+#include "runtime.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <cstring>
 #include <vector>
 
+#include "descriptor.h"
 #include "dft.h"
-#include "descriptor/descriptor.h"
 #include "naive_dft.h"
-#include "plans/plan_1d.h"
+#include "plan_1d.h"
 
 using Signal = std::vector<Complex>;
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "kernels/complex16.h"
+#include "complex16.h"
 
 using LongComplex = std::complex<long double>;
 

@@ -9,8 +9,8 @@
 #include <cstdint>
 
 #include "dft.h"
-#include "plans/plan_1d.h"
-#include "runtime/runtime.h"
+#include "plan_1d.h"
+#include "runtime.h"
 
 struct DftDescriptor;
 struct ProcessorVariant;

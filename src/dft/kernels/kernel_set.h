@@ -18,7 +18,7 @@
 #include <cstdint>
 
 #include "plan_tables.h"
-#include "runtime/runtime.h"
+#include "runtime.h"
 
 constexpr int kCodeletSlots = 33;          // indexed by length: 1 to 16, and 32
 constexpr int64_t kLargestCodelet = 16;    // every length up to here, then 32

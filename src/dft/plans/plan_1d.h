@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "kernels/kernel_set.h"
-#include "runtime/runtime.h"
+#include "kernel_set.h"
+#include "runtime.h"
 
 // Results of plan operations; the descriptor layer maps them to its statuses.
 enum PlanStatus : int32_t {
