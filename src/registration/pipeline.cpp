@@ -137,9 +137,9 @@ int CRegViaFFT::Run(unsigned char* srcFrame, unsigned char* dstFrame, bool bypas
         getPCResult_fft();
     } else {
         isFirstFrame = 0;
-        platform::pauseOneMillisecond();
+        regviafft::platform::pauseOneMillisecond();
         extractShiftAmount();
-        platform::pauseOneMillisecond();
+        regviafft::platform::pauseOneMillisecond();
     }
 
     rejectImplausibleMotion();

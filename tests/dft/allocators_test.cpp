@@ -5,6 +5,8 @@
 #include "dft_plans.h"
 #include "runtime.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 uintptr_t wordBefore(const void* p, size_t words)
@@ -74,3 +76,5 @@ TEST(PlanAllocator, BlocksAre32ByteAlignedAndStoreTheRawPointer)
         EXPECT_EQ(hooks.freed, hooks.raw);
     }
 }
+
+}  // namespace regviafft::dft

@@ -6,6 +6,8 @@
 #include "platform.h"
 #include "runtime.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 // Each case runs on a fresh thread, which starts without a record.
@@ -118,3 +120,5 @@ TEST(BufferCacheSwitchProcess, EitherVariableTurnsTheCacheOffEvenWhenEmpty)
 }
 
 }  // namespace
+
+}  // namespace regviafft::dft

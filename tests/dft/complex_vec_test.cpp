@@ -8,6 +8,8 @@
 
 #include "kernel_unit.h"
 
+namespace regviafft::dft {
+
 namespace {
 #include "complex_vec.inl"
 
@@ -116,3 +118,5 @@ TEST(ComplexVec, RowTransposesPutRowTInSlotTAndBack)
 }
 
 }  // namespace
+
+}  // namespace regviafft::dft

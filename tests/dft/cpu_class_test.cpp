@@ -8,6 +8,8 @@
 #include "platform.h"
 #include "runtime.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 // "GenuineIntel" and "AuthenticAMD" as leaf 0 returns them in B, C, D.
@@ -171,3 +173,5 @@ TEST(CpuClassForcedProcess, EffectiveClassAndVariantFollowTheVariable)
 }
 
 }  // namespace
+
+}  // namespace regviafft::dft

@@ -8,6 +8,8 @@
 #include "descriptor.h"
 #include "dft_plans.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 DftDescriptor* create(int32_t domain, int32_t dimension, const int32_t* lengths)
@@ -324,3 +326,5 @@ TEST(CommitDescriptor, FirstSuccessWinsElseLastStatusAndUncommitted)
     }
     EXPECT_EQ(DftFreeDescriptor(&d), DFT_NO_ERROR);
 }
+
+}  // namespace regviafft::dft

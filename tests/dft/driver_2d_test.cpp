@@ -9,6 +9,8 @@
 #include "dft_plans.h"
 #include "platform.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 // A few passes of double rounding stay far below this; a wrong root, sign,
@@ -300,3 +302,5 @@ TEST(GeneralMethod, UserThreadSharesAreReturnedAndBadRequestsRefused)
 }
 
 }  // namespace
+
+}  // namespace regviafft::dft

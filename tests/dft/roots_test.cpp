@@ -6,6 +6,8 @@
 
 #include "plan_1d.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 const long double kTwoPi = 2.0L * std::acos(-1.0L);
@@ -58,3 +60,5 @@ TEST(Roots, FullCircleAndQuarterWaveEntriesMatchDefinitionForEveryResidue) {
         EXPECT_TRUE(table[0] == 0.0 && table[n / 4] == 1.0) << n;
     }
 }
+
+}  // namespace regviafft::dft

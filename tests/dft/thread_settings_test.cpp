@@ -5,6 +5,8 @@
 
 #include "runtime.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 ThreadSettings withAllThreads(const char* numThreads, const char* ompNumThreads = nullptr)
@@ -64,3 +66,5 @@ TEST(ThreadSettingsProcess, VariablesAreReadFromTheEnvironment)
 }
 
 }  // namespace
+
+}  // namespace regviafft::dft

@@ -11,6 +11,8 @@
 #include "dft_plans.h"
 #include "sanitizers.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 #ifdef REGVIAFFT_TEST_SANITIZED
@@ -71,3 +73,5 @@ TEST(ThreadStress, EightThreadsReproduceSingleThreadedResults)
 }
 
 }  // namespace
+
+}  // namespace regviafft::dft

@@ -16,6 +16,8 @@
 #include "naive_dft.h"
 #include "plan_1d.h"
 
+namespace regviafft::dft {
+
 using Signal = std::vector<Complex>;
 
 // Every kernel set this processor can run, the scalar reference first.
@@ -236,5 +238,7 @@ inline Signal randomSignal(int64_t n, uint64_t seed) {
     }
     return x;
 }
+
+}  // namespace regviafft::dft
 
 #endif

@@ -10,6 +10,8 @@
 
 #include "complex16.h"
 
+namespace regviafft::dft {
+
 using LongComplex = std::complex<long double>;
 
 // exp(-2*pi*i*t/n) forward, exp(+2*pi*i*t/n) backward, for t = 0..n-1.
@@ -112,5 +114,7 @@ inline double relativeError(const Complex* actual, const Complex* expected, int6
     }
     return largest > 0.0 ? std::sqrt(worst / largest) : std::sqrt(worst);
 }
+
+}  // namespace regviafft::dft
 
 #endif

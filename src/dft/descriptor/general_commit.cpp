@@ -7,6 +7,8 @@
 
 #include "descriptor.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 // More user threads than this is taken for a configuration mistake: each one
@@ -295,3 +297,5 @@ int64_t transformsInBatch(const DftDescriptor* d)
 }
 
 const DftMethod generalMethod = {"general", tryCommitGeneral, releaseGeneral};
+
+}  // namespace regviafft::dft

@@ -7,6 +7,8 @@
 
 #include "descriptor.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 using Index = ptrdiff_t;
@@ -236,3 +238,5 @@ bool resolveBases(const DftDescriptor* head, void* first, void* second, DataBase
     bases->out = out + (inPlace ? head->inputOffset : head->outputOffset);
     return true;
 }
+
+}  // namespace regviafft::dft

@@ -6,9 +6,13 @@
 #ifndef REGVIAFFT_DFT_COMPLEX16_H
 #define REGVIAFFT_DFT_COMPLEX16_H
 
+namespace regviafft::dft {
+
 struct Complex {
     double real;
     double imag;
 };
+
+}  // namespace regviafft::dft
 
 #endif

@@ -20,6 +20,8 @@
 #include "plan_tables.h"
 #include "runtime.h"
 
+namespace regviafft::dft {
+
 constexpr int kCodeletSlots = 33;          // indexed by length: 1 to 16, and 32
 constexpr int64_t kLargestCodelet = 16;    // every length up to here, then 32
 constexpr int kLaneWidthCount = 3;         // 1, 2 and 4 complex numbers per vector
@@ -119,5 +121,7 @@ extern const KernelSet sse2KernelSet;
 extern const KernelSet avxKernelSet;
 extern const KernelSet avx2FmaKernelSet;
 extern const KernelSet avx512KernelSet;
+
+}  // namespace regviafft::dft
 
 #endif

@@ -8,6 +8,8 @@
 
 #include "complex16.h"
 
+namespace regviafft::dft {
+
 // A twiddle w in split form: (w.re, w.re) then (-w.im, w.im), so that a
 // vector of complex numbers is rotated by w without shuffling w.
 constexpr int64_t kSplitEntries = 2;
@@ -96,5 +98,7 @@ struct MixedRadixTables {
     int32_t blockFactors;    // leading factors done by one block codelet, 0 if none
     int64_t blockLength;     // L, their product
 };
+
+}  // namespace regviafft::dft
 
 #endif

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace regviafft::dft {
+
 namespace {
 
 constexpr uint32_t kDescriptorPowerOfTwoLimit = 1u << 26;
@@ -259,3 +261,5 @@ void scaleLines(const DftPlan1D* plan, const PlanLines& lines, double scale)
         planLaneKernels(plan, lanes)->scale(lines.dst + first, lines.dstDist, n, scale);
     }
 }
+
+}  // namespace regviafft::dft

@@ -9,6 +9,8 @@
 #include "kernel_set.h"
 #include "runtime.h"
 
+namespace regviafft::dft {
+
 // Results of plan operations; the descriptor layer maps them to its statuses.
 enum PlanStatus : int32_t {
     kPlanOk = 0,
@@ -141,5 +143,7 @@ extern const PlanKindOps fftPow2PlanOps;
 extern const PlanKindOps mixedRadixPlanOps;
 extern const PlanKindOps directPlanOps;
 extern const PlanKindOps chirpPlanOps;
+
+}  // namespace regviafft::dft
 
 #endif

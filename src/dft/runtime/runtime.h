@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace regviafft::dft {
+
 // ---- Shared arithmetic ------------------------------------------------------
 // Static: the kernel units, compiled for newer instruction sets, include this
 // header too, and each must keep its own copy of every function it compiles.
@@ -162,5 +164,7 @@ struct ThreadVariables {
 };
 [[nodiscard]] ThreadSettings parseThreadSettings(const ThreadVariables& variables);
 const ThreadSettings& threadSettings();  // read from the environment once
+
+}  // namespace regviafft::dft
 
 #endif
