@@ -1,7 +1,8 @@
 // Runtime services of the transform engine: processor class and features,
 // cache size, the engine lock, the allocators, the per-thread buffer cache and
-// the thread services. They know nothing of plans or descriptors; everything
-// above them reaches the machine through this header and platform.h.
+// the thread services. They know nothing of plans or descriptors, and they
+// alone use platform.h: everything above them reaches the machine through
+// this header.
 #ifndef REGVIAFFT_DFT_RUNTIME_H
 #define REGVIAFFT_DFT_RUNTIME_H
 
