@@ -9,7 +9,7 @@
 #include "RegViaFFT.h"
 #include "kernels.h"
 #include "measurement.h"
-#include "runtime/platform.h"
+#include "platform.h"
 
 namespace regviafft {
 
@@ -124,9 +124,9 @@ int CRegViaFFT::Run(unsigned char* srcFrame, unsigned char* dstFrame, bool bypas
         if (!measurement.placeTemplates(regviafft::Diagnostics::Print))
             return 0;
     } else {
-        platform::pauseOneMillisecond();
+        regviafft::platform::pauseOneMillisecond();
         measurement.measureMotion(regviafft::Diagnostics::Print);
-        platform::pauseOneMillisecond();
+        regviafft::platform::pauseOneMillisecond();
     }
 
     rejectImplausibleMotion();

@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "dft_plans.h"
-#include "runtime/runtime.h"
+#include "runtime.h"
+
+namespace regviafft::dft {
 
 namespace {
 
@@ -74,3 +76,5 @@ TEST(PlanAllocator, BlocksAre32ByteAlignedAndStoreTheRawPointer)
         EXPECT_EQ(hooks.freed, hooks.raw);
     }
 }
+
+}  // namespace regviafft::dft

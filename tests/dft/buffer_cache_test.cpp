@@ -3,8 +3,10 @@
 #include <cstdlib>
 #include <thread>
 
-#include "runtime/runtime.h"
-#include "runtime/platform.h"
+#include "platform.h"
+#include "runtime.h"
+
+namespace regviafft::dft {
 
 namespace {
 
@@ -118,3 +120,5 @@ TEST(BufferCacheSwitchProcess, EitherVariableTurnsTheCacheOffEvenWhenEmpty)
 }
 
 }  // namespace
+
+}  // namespace regviafft::dft

@@ -6,10 +6,12 @@
 #include <random>
 #include <vector>
 
-#include "kernels/kernel_unit.h"
+#include "kernel_unit.h"
+
+namespace regviafft::dft {
 
 namespace {
-#include "kernels/complex_vec.inl"
+#include "complex_vec.inl"
 
 using V1 = ComplexVec<1>;
 
@@ -116,3 +118,5 @@ TEST(ComplexVec, RowTransposesPutRowTInSlotTAndBack)
 }
 
 }  // namespace
+
+}  // namespace regviafft::dft

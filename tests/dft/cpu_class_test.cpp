@@ -3,10 +3,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "descriptor.h"
 #include "dft_plans.h"
-#include "descriptor/descriptor.h"
-#include "runtime/platform.h"
-#include "runtime/runtime.h"
+#include "platform.h"
+#include "runtime.h"
+
+namespace regviafft::dft {
 
 namespace {
 
@@ -171,3 +173,5 @@ TEST(CpuClassForcedProcess, EffectiveClassAndVariantFollowTheVariable)
 }
 
 }  // namespace
+
+}  // namespace regviafft::dft

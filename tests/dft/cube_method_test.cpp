@@ -6,6 +6,8 @@
 
 #include "dft_plans.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 // Three passes of a few roundings each; a wrong axis or stride is off by order one.
@@ -77,3 +79,5 @@ TEST(CubeMethod, AnythingButADenseUnscaledSingleCubeGoesToTheGeneralMethod)
 }
 
 }  // namespace
+
+}  // namespace regviafft::dft

@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "descriptor.h"
 #include "dft_plans.h"
-#include "descriptor/descriptor.h"
+
+namespace regviafft::dft {
 
 namespace {
 
@@ -324,3 +326,5 @@ TEST(CommitDescriptor, FirstSuccessWinsElseLastStatusAndUncommitted)
     }
     EXPECT_EQ(DftFreeDescriptor(&d), DFT_NO_ERROR);
 }
+
+}  // namespace regviafft::dft

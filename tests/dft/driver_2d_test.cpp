@@ -5,9 +5,11 @@
 #include <thread>
 #include <vector>
 
+#include "descriptor.h"
 #include "dft_plans.h"
-#include "descriptor/descriptor.h"
-#include "runtime/platform.h"
+#include "platform.h"
+
+namespace regviafft::dft {
 
 namespace {
 
@@ -119,7 +121,7 @@ TEST(Driver2D, StridedTransposedAndSingleLineLayoutsMatchDefinition)
         };
         const Signal dense = testSignal(n1 * n2, 0.53);
         const Signal expected = naiveDft(dense.data(), {n1, n2}, true);
-        const _DFT_Complex16 sentinel = {7.0, -7.0};
+        const Complex sentinel = {7.0, -7.0};
         for (const auto& layout : layouts) {
             const int32_t* in = layout[0];
             const int32_t* out = layout[1];
@@ -300,3 +302,5 @@ TEST(GeneralMethod, UserThreadSharesAreReturnedAndBadRequestsRefused)
 }
 
 }  // namespace
+
+}  // namespace regviafft::dft

@@ -10,6 +10,8 @@
 
 #include "dft_plans.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 // Generic runs scalar kernels, the SSE classes one 128-bit set, the AVX class
@@ -117,3 +119,5 @@ TEST(KernelSets, AccuracySweepCatchesAMutatedKernel)
 }
 
 }  // namespace
+
+}  // namespace regviafft::dft

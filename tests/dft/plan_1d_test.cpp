@@ -10,6 +10,8 @@
 
 #include "dft_plans.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 // A fast transform rounds through O(log2 N) stages, so its error relative to
@@ -197,3 +199,5 @@ TEST(Plan1dCreate, EveryFailedAllocationReportsMemoryAndLeaksNothing) {
 }
 
 }  // namespace
+
+}  // namespace regviafft::dft

@@ -4,6 +4,8 @@
 
 #include "dft_plans.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 // About one rounding of the largest magnitude per stage, m stages (measured:
@@ -98,3 +100,5 @@ TEST(FftPow2, InPlaceOutOfPlaceAndCallerWorkAgreeBitForBit) {
         }
     }
 }
+
+}  // namespace regviafft::dft

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <vector>
 
-#include "plans/plan_1d.h"
+#include "plan_1d.h"
+
+namespace regviafft::dft {
 
 namespace {
 
@@ -58,3 +60,5 @@ TEST(Roots, FullCircleAndQuarterWaveEntriesMatchDefinitionForEveryResidue) {
         EXPECT_TRUE(table[0] == 0.0 && table[n / 4] == 1.0) << n;
     }
 }
+
+}  // namespace regviafft::dft

@@ -3,7 +3,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "runtime/runtime.h"
+#include "runtime.h"
+
+namespace regviafft::dft {
 
 namespace {
 
@@ -64,3 +66,5 @@ TEST(ThreadSettingsProcess, VariablesAreReadFromTheEnvironment)
 }
 
 }  // namespace
+
+}  // namespace regviafft::dft

@@ -11,6 +11,8 @@
 #include "dft_plans.h"
 #include "sanitizers.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 #ifdef REGVIAFFT_TEST_SANITIZED
@@ -34,7 +36,7 @@ bool runRound(const int32_t shape[2], const Signal& in, Signal* out)
     Signal first;
     out->assign(2 * in.size(), {0, 0});
     for (int i = 0; ok && i < kComputesPerRound; ++i) {
-        ok = DftComputeForward(f.h, const_cast<_DFT_Complex16*>(in.data()), out->data()) == 0 &&
+        ok = DftComputeForward(f.h, const_cast<Complex*>(in.data()), out->data()) == 0 &&
              DftComputeBackward(b.h, out->data(), out->data() + in.size()) == 0 &&
              (i == 0 || sameBits(*out, first));
         if (i == 0)
@@ -71,3 +73,5 @@ TEST(ThreadStress, EightThreadsReproduceSingleThreadedResults)
 }
 
 }  // namespace
+
+}  // namespace regviafft::dft

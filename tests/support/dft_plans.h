@@ -11,12 +11,14 @@
 #include <cstring>
 #include <vector>
 
+#include "descriptor.h"
 #include "dft.h"
-#include "descriptor/descriptor.h"
 #include "naive_dft.h"
-#include "plans/plan_1d.h"
+#include "plan_1d.h"
 
-using Signal = std::vector<_DFT_Complex16>;
+namespace regviafft::dft {
+
+using Signal = std::vector<Complex>;
 
 // Every kernel set this processor can run, the scalar reference first.
 inline std::vector<const KernelSet*> runnableKernelSets()
@@ -71,12 +73,12 @@ inline bool sameBits(const Signal& a, const Signal& b)
 // Lane t of a multi-lane run carries x times this factor, so its transform is
 // X times the factor: a lane read from or written to another lane's place
 // is off by order one.
-inline _DFT_Complex16 laneFactor(int32_t t)
+inline Complex laneFactor(int32_t t)
 {
     return {1.0 + 0.5 * t, -0.25 * t};
 }
 
-inline Signal timesFactor(const Signal& x, _DFT_Complex16 c)
+inline Signal timesFactor(const Signal& x, Complex c)
 {
     Signal y(x.size());
     for (size_t i = 0; i < x.size(); ++i)
@@ -111,7 +113,7 @@ struct LaneRun {
 inline LaneRun runLanes(const DftPlan1D* plan, const Signal& x, bool forward, LaneLayout layout,
                         bool inPlace)
 {
-    const _DFT_Complex16 sentinel = {-9.5, 9.25};
+    const Complex sentinel = {-9.5, 9.25};
     Signal src(layout.size(), sentinel);
     for (int32_t t = 0; t < layout.lanes; ++t) {
         const Signal lane = timesFactor(x, laneFactor(t));
@@ -132,7 +134,7 @@ inline LaneRun runLanes(const DftPlan1D* plan, const Signal& x, bool forward, La
             out[layout.at(t, i)] = sentinel;
         }
     }
-    for (const _DFT_Complex16& v : out)
+    for (const Complex& v : out)
         run.gapsKept = run.gapsKept && std::memcmp(&v, &sentinel, sizeof v) == 0;
     return run;
 }
@@ -236,5 +238,7 @@ inline Signal randomSignal(int64_t n, uint64_t seed) {
     }
     return x;
 }
+
+}  // namespace regviafft::dft
 
 #endif

@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "dft.h"
+#include "complex16.h"
+
+namespace regviafft::dft {
 
 using LongComplex = std::complex<long double>;
 
@@ -24,8 +26,8 @@ inline std::vector<LongComplex> naiveRoots(int64_t n, bool forward)
 
 inline long double realOf(const LongComplex& z) { return z.real(); }
 inline long double imagOf(const LongComplex& z) { return z.imag(); }
-inline long double realOf(const _DFT_Complex16& z) { return z.real; }
-inline long double imagOf(const _DFT_Complex16& z) { return z.imag; }
+inline long double realOf(const Complex& z) { return z.real; }
+inline long double imagOf(const Complex& z) { return z.imag; }
 
 // Bin k of n stride-spaced elements from a table of naiveRoots(n, ...); the
 // root index j*k is reduced modulo n exactly. The products are written out:
@@ -48,7 +50,7 @@ LongComplex naiveSum(const Element* x, int64_t n, int64_t stride, int64_t k, con
 
 // The unnormalised transform along every axis of a dense row-major array,
 // slowest axis first: X[k] = sum_j x[j] exp(-+2*pi*i*j*k/n) per axis.
-inline std::vector<_DFT_Complex16> naiveDft(const _DFT_Complex16* x, const std::vector<int64_t>& lengths,
+inline std::vector<Complex> naiveDft(const Complex* x, const std::vector<int64_t>& lengths,
                                             bool forward)
 {
     int64_t total = 1;
@@ -71,7 +73,7 @@ inline std::vector<_DFT_Complex16> naiveDft(const _DFT_Complex16* x, const std::
                 a[start + k * stride] = line[k];
         }
     }
-    std::vector<_DFT_Complex16> out(a.size());
+    std::vector<Complex> out(a.size());
     for (size_t i = 0; i < a.size(); ++i)
         out[i] = {static_cast<double>(a[i].real()), static_cast<double>(a[i].imag())};
     return out;
@@ -80,13 +82,13 @@ inline std::vector<_DFT_Complex16> naiveDft(const _DFT_Complex16* x, const std::
 // For lengths too long for the full sum: the largest error of the given bins
 // of y, the transform of x, against sums over forwardRoots = naiveRoots(n,
 // true), relative to the largest |y|. A backward bin k is the forward one at n - k.
-inline double binError(const std::vector<_DFT_Complex16>& x, const std::vector<_DFT_Complex16>& y,
+inline double binError(const std::vector<Complex>& x, const std::vector<Complex>& y,
                        const std::vector<int64_t>& bins, bool forward,
                        const std::vector<LongComplex>& forwardRoots)
 {
     const int64_t n = static_cast<int64_t>(x.size());
     double largest = 0.0, worst = 0.0;
-    for (const _DFT_Complex16& v : y)
+    for (const Complex& v : y)
         largest = std::fmax(largest, std::hypot(v.real, v.imag));
     for (int64_t k : bins) {
         const LongComplex e = naiveSum(x.data(), n, 1, forward ? k : n - k, forwardRoots.data());
@@ -98,7 +100,7 @@ inline double binError(const std::vector<_DFT_Complex16>& x, const std::vector<_
 
 // Largest |actual - expected| over the elements, relative to the largest
 // |expected| (absolute when expected is all zero); a NaN fails every bound.
-inline double relativeError(const _DFT_Complex16* actual, const _DFT_Complex16* expected, int64_t n)
+inline double relativeError(const Complex* actual, const Complex* expected, int64_t n)
 {
     double worst = 0.0, largest = 0.0;
     for (int64_t i = 0; i < n; ++i) {
@@ -112,5 +114,7 @@ inline double relativeError(const _DFT_Complex16* actual, const _DFT_Complex16* 
     }
     return largest > 0.0 ? std::sqrt(worst / largest) : std::sqrt(worst);
 }
+
+}  // namespace regviafft::dft
 
 #endif

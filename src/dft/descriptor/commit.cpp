@@ -5,6 +5,8 @@
 
 #include "descriptor.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 void copyList(DftDimensionList* to, const DftDimensionList& from)
@@ -150,3 +152,5 @@ int32_t commitWorkingDescriptor(DftDescriptor* d)
     makeUncommitted(d);
     return status;
 }
+
+}  // namespace regviafft::dft

@@ -4,6 +4,8 @@
 // before the general method; it does not apply to anything else.
 #include "descriptor.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 constexpr int32_t kLargestCubeLength = 10;
@@ -90,3 +92,5 @@ int32_t tryCommitCube(const DftMethod* method, DftDescriptor* d)
 }  // namespace
 
 const DftMethod cubeMethod = {"cube", tryCommitCube, releaseMethodWithoutData};
+
+}  // namespace regviafft::dft

@@ -5,6 +5,8 @@
 
 #include "descriptor.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 constexpr size_t kRecordAlignment = 16;
@@ -461,44 +463,50 @@ int32_t constructDescriptor(DftDescriptor** out, const ProcessorVariant* variant
     return DFT_NO_ERROR;
 }
 
+}  // namespace regviafft::dft
+
+// ---- Public entry points ---------------------------------------------------
+
+namespace dft = regviafft::dft;
+
 int32_t DftCreateDescriptor(DFT_DESCRIPTOR_HANDLE* handle, int32_t precision, int32_t domain,
                             int32_t dimension, ...)
 {
     va_list args;
     va_start(args, dimension);
-    int32_t status = startCreate(handle, dimension);
-    int32_t internal[kMaxDimension];
+    int32_t status = dft::startCreate(handle, dimension);
+    int32_t internal[dft::kMaxDimension];
     if (status == DFT_NO_ERROR && dimension == 1) {
         internal[0] = va_arg(args, int32_t);
         if (internal[0] < 1)
             status = DFT_INVALID_CONFIGURATION;
     } else if (status == DFT_NO_ERROR) {
-        status = reverseLengths(va_arg(args, const int32_t*), dimension, internal);
+        status = dft::reverseLengths(va_arg(args, const int32_t*), dimension, internal);
     }
     va_end(args);
     if (status != DFT_NO_ERROR)
         return status;
-    return finishCreate(handle, precision, domain, dimension, internal);
+    return dft::finishCreate(handle, precision, domain, dimension, internal);
 }
 
 int32_t DftCreateDescriptor_s_md(DFT_DESCRIPTOR_HANDLE* handle, int32_t domain, int32_t dimension,
                                  const int32_t* lengths)
 {
-    return createFromArray(handle, DFT_SINGLE, domain, dimension, lengths);
+    return dft::createFromArray(handle, DFT_SINGLE, domain, dimension, lengths);
 }
 
 int32_t DftCreateDescriptor_d_md(DFT_DESCRIPTOR_HANDLE* handle, int32_t domain, int32_t dimension,
                                  const int32_t* lengths)
 {
-    return createFromArray(handle, DFT_DOUBLE, domain, dimension, lengths);
+    return dft::createFromArray(handle, DFT_DOUBLE, domain, dimension, lengths);
 }
 
 int32_t DftSetValue(DFT_DESCRIPTOR_HANDLE d, int32_t parameter, ...)
 {
-    if (!isDescriptor(d))
+    if (!dft::isDescriptor(d))
         return DFT_BAD_DESCRIPTOR;
     // Negative numbers are no parameter either.
-    if (parameter < 0 || parameter > kLastParameter)
+    if (parameter < 0 || parameter > dft::kLastParameter)
         return DFT_INCONSISTENT_CONFIGURATION;
     va_list args;
     va_start(args, parameter);
@@ -518,7 +526,7 @@ int32_t DftSetValue(DFT_DESCRIPTOR_HANDLE d, int32_t parameter, ...)
         status = d->methods->setName(d, va_arg(args, const char*));
         break;
     default:
-        status = setUncommitting(d, parameter, args);
+        status = dft::setUncommitting(d, parameter, args);
         break;
     }
     va_end(args);
@@ -528,7 +536,7 @@ int32_t DftSetValue(DFT_DESCRIPTOR_HANDLE d, int32_t parameter, ...)
 // A table without a commit operation is an engine fault, not a caller's.
 int32_t DftCommitDescriptor(DFT_DESCRIPTOR_HANDLE d)
 {
-    if (!isDescriptor(d))
+    if (!dft::isDescriptor(d))
         return DFT_BAD_DESCRIPTOR;
     if (d->methods == nullptr || d->methods->commit == nullptr)
         return DFT_INTERNAL_ERROR;
@@ -539,7 +547,7 @@ int32_t DftComputeForward(DFT_DESCRIPTOR_HANDLE d, void* data, ...)
 {
     va_list args;
     va_start(args, data);
-    const int32_t status = compute(d, true, data, args);
+    const int32_t status = dft::compute(d, true, data, args);
     va_end(args);
     return status;
 }
@@ -548,7 +556,7 @@ int32_t DftComputeBackward(DFT_DESCRIPTOR_HANDLE d, void* data, ...)
 {
     va_list args;
     va_start(args, data);
-    const int32_t status = compute(d, false, data, args);
+    const int32_t status = dft::compute(d, false, data, args);
     va_end(args);
     return status;
 }
@@ -557,7 +565,7 @@ int32_t DftFreeDescriptor(DFT_DESCRIPTOR_HANDLE* handle)
 {
     if (handle == nullptr)
         return DFT_INCONSISTENT_CONFIGURATION;
-    if (!isDescriptor(*handle))
+    if (!dft::isDescriptor(*handle))
         return DFT_BAD_DESCRIPTOR;
     (*handle)->destroy(*handle);
     *handle = nullptr;

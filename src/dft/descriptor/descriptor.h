@@ -9,10 +9,11 @@
 #include <cstdint>
 
 #include "dft.h"
-#include "plans/plan_1d.h"
-#include "runtime/runtime.h"
+#include "plan_1d.h"
+#include "runtime.h"
 
-struct DftDescriptor;
+namespace regviafft::dft {
+
 struct ProcessorVariant;
 
 constexpr uint32_t kDescriptorMagic = 0x544644;  // "DFT\0" in memory order
@@ -75,7 +76,8 @@ struct DftMethodTable {
     int32_t (*setNumberOfTransforms)(DftDescriptor*, int32_t);
 };
 
-struct DftDescriptor {
+// The fields of a descriptor; DftDescriptor below is the record itself.
+struct DescriptorFields {
     DftComputeRoutine computeForward;   // null while uncommitted
     DftComputeRoutine computeBackward;
     const DftMethod* committedMethod;   // method owning methodData, or null
@@ -147,6 +149,15 @@ struct DftDescriptor {
     int32_t userThreads;
     int32_t threads;
 };
+
+}  // namespace regviafft::dft
+
+// The record behind the public handle. dft.h declares its tag in the global
+// namespace, where C callers see it, so it is completed there; everything
+// in it is the engine's own.
+struct DftDescriptor : regviafft::dft::DescriptorFields {};
+
+namespace regviafft::dft {
 
 // ---- descriptor.cpp -------------------------------------------------------------
 
@@ -237,5 +248,7 @@ const KernelSet* variantKernels(const ProcessorVariant* variant);
 // have any, so the others commit as DFT_UNIMPLEMENTED.
 const DftMethod* const* variantMethods(const ProcessorVariant* variant, int32_t precision,
                                        int32_t domain);
+
+}  // namespace regviafft::dft
 
 #endif

@@ -10,6 +10,8 @@
 
 #include "descriptor.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 using Index = ptrdiff_t;
@@ -204,3 +206,5 @@ int32_t driver2DInPlace(const Complex* in, Complex* out, const int32_t inStride[
     return rowColumnDriver(in, out, inStride, outStride, throughBuffer, pass0, pass1, head,
                            workspace);
 }
+
+}  // namespace regviafft::dft

@@ -2,26 +2,28 @@
 #include "descriptor.h"
 #include "dft_info.h"
 
+namespace dft = regviafft::dft;
+
 int32_t DftGetEngineInfo(DftEngineInfo* info)
 {
     if (info == nullptr)
         return DFT_INCONSISTENT_CONFIGURATION;
     *info = DftEngineInfo{};
-    info->effectiveClass = classifyProcessor();
-    info->detectedClass = detectedProcessorClass();
-    info->effectiveClassName = processorClassName(info->effectiveClass);
-    info->detectedClassName = processorClassName(info->detectedClass);
-    const ProcessorVariant* variant = activeVariant();
-    const KernelSet* kernels = variantKernels(variant);
+    info->effectiveClass = dft::classifyProcessor();
+    info->detectedClass = dft::detectedProcessorClass();
+    info->effectiveClassName = dft::processorClassName(info->effectiveClass);
+    info->detectedClassName = dft::processorClassName(info->detectedClass);
+    const dft::ProcessorVariant* variant = dft::activeVariant();
+    const dft::KernelSet* kernels = dft::variantKernels(variant);
     info->variantName = variant->name;
     info->kernelName = kernels->name;
     info->kernelLanes = kernels->widestLanes;
-    info->cacheLevelCount = cacheLevelCount();
+    info->cacheLevelCount = dft::cacheLevelCount();
     for (int32_t level = 1; level <= info->cacheLevelCount && level <= DFT_INFO_MAX_CACHE_LEVELS;
          ++level)
-        info->cacheLevelBytes[level - 1] = lastLevelCacheSize(level);
-    const int64_t last = lastLevelCacheSize(0);
+        info->cacheLevelBytes[level - 1] = dft::lastLevelCacheSize(level);
+    const int64_t last = dft::lastLevelCacheSize(0);
     info->lastLevelCacheBytes = last > 0 ? last : 0;
-    info->bufferCacheEnabled = bufferCacheEnabled() ? 1 : 0;
+    info->bufferCacheEnabled = dft::bufferCacheEnabled() ? 1 : 0;
     return DFT_NO_ERROR;
 }

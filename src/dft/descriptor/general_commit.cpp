@@ -7,6 +7,8 @@
 
 #include "descriptor.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 // More user threads than this is taken for a configuration mistake: each one
@@ -21,6 +23,15 @@ int32_t floorLog2(uint32_t n)
         ++log;
     }
     return log;
+}
+
+// The one place a plan failure becomes a public status: memory, or else a
+// fault of the engine's own.
+[[nodiscard]] int32_t planStatusToDft(int32_t planStatus)
+{
+    if (planStatus == kPlanOk)
+        return DFT_NO_ERROR;
+    return planStatus == kPlanNoMemory ? DFT_MEMORY_ERROR : DFT_INTERNAL_ERROR;
 }
 
 // ---- Commit steps -------------------------------------------------------
@@ -286,3 +297,5 @@ int64_t transformsInBatch(const DftDescriptor* d)
 }
 
 const DftMethod generalMethod = {"general", tryCommitGeneral, releaseGeneral};
+
+}  // namespace regviafft::dft

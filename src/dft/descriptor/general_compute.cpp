@@ -2,8 +2,12 @@
 // routines for one contiguous line, one two-dimensional transform, and the
 // general case of any rank, batch and number of user threads.
 #include <atomic>
+#include <cstddef>
+#include <type_traits>
 
 #include "descriptor.h"
+
+namespace regviafft::dft {
 
 namespace {
 
@@ -209,6 +213,17 @@ DftComputeRoutine generalComputeRoutine(bool forward, uint32_t flags)
     return forward ? chooseCompute<true>(flags) : chooseCompute<false>(flags);
 }
 
+// The caller's arrays hold _DFT_Complex16; the plans read and write them as
+// the engine's Complex, which must therefore be the same 16 bytes.
+static_assert(sizeof(Complex) == sizeof(_DFT_Complex16) &&
+                  alignof(Complex) == alignof(_DFT_Complex16),
+              "Complex has the size and alignment of _DFT_Complex16");
+static_assert(offsetof(Complex, real) == offsetof(_DFT_Complex16, real) &&
+                  offsetof(Complex, imag) == offsetof(_DFT_Complex16, imag),
+              "Complex has the real part first and the imaginary part second");
+static_assert(std::is_standard_layout_v<Complex> && std::is_trivially_copyable_v<Complex>,
+              "Complex is plain data, as the public type is");
+
 // In place the result overwrites the input, so the output takes the input's
 // offset (and its distances) whatever the output settings say. A missing
 // data pointer is refused with 3 rather than dereferenced.
@@ -223,3 +238,5 @@ bool resolveBases(const DftDescriptor* head, void* first, void* second, DataBase
     bases->out = out + (inPlace ? head->inputOffset : head->outputOffset);
     return true;
 }
+
+}  // namespace regviafft::dft

@@ -5,6 +5,8 @@
 
 #include "descriptor.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 // The three-dimensional cube method comes before the general method from
@@ -111,3 +113,5 @@ const DftMethod* const* variantMethods(const ProcessorVariant* variant, int32_t 
         return variant->doubleComplexMethods;
     return kNoMethods;
 }
+
+}  // namespace regviafft::dft

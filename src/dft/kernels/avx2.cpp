@@ -2,6 +2,7 @@
 // and 128-bit ones for a lane left over.
 #include "kernel_unit.h"
 
+namespace regviafft::dft {
 namespace {
 #include "kernels.inl"
 constexpr KernelSet kSet =
@@ -9,3 +10,5 @@ constexpr KernelSet kSet =
 }  // namespace
 
 extern const KernelSet avx2FmaKernelSet = kSet;
+
+}  // namespace regviafft::dft

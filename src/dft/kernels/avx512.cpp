@@ -2,6 +2,7 @@
 // and 256- and 128-bit ones for the lanes left over.
 #include "kernel_unit.h"
 
+namespace regviafft::dft {
 namespace {
 #include "kernels.inl"
 constexpr KernelSet kSet = makeKernelSet<ComplexVec<1>, ComplexVec<2>, ComplexVec<4>>(
@@ -9,3 +10,5 @@ constexpr KernelSet kSet = makeKernelSet<ComplexVec<1>, ComplexVec<2>, ComplexVe
 }  // namespace
 
 extern const KernelSet avx512KernelSet = kSet;
+
+}  // namespace regviafft::dft

@@ -18,7 +18,9 @@
 #include <cstdint>
 
 #include "plan_tables.h"
-#include "runtime/runtime.h"
+#include "runtime.h"
+
+namespace regviafft::dft {
 
 constexpr int kCodeletSlots = 33;          // indexed by length: 1 to 16, and 32
 constexpr int64_t kLargestCodelet = 16;    // every length up to here, then 32
@@ -119,5 +121,7 @@ extern const KernelSet sse2KernelSet;
 extern const KernelSet avxKernelSet;
 extern const KernelSet avx2FmaKernelSet;
 extern const KernelSet avx512KernelSet;
+
+}  // namespace regviafft::dft
 
 #endif

@@ -2,6 +2,8 @@
 // baseline flags: it only compares feature flags, never runs a kernel.
 #include "kernel_set.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 struct FamilyEntry {
@@ -60,3 +62,5 @@ bool canRun(const KernelSet* set, const ProcessorFeatures& features)
     }
     return false;
 }
+
+}  // namespace regviafft::dft

@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
-#include "dft.h"
+#include "complex16.h"
 
-using Complex = _DFT_Complex16;
+namespace regviafft::dft {
 
 // A twiddle w in split form: (w.re, w.re) then (-w.im, w.im), so that a
 // vector of complex numbers is rotated by w without shuffling w.
@@ -98,5 +98,7 @@ struct MixedRadixTables {
     int32_t blockFactors;    // leading factors done by one block codelet, 0 if none
     int64_t blockLength;     // L, their product
 };
+
+}  // namespace regviafft::dft
 
 #endif

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace regviafft::dft {
+
 namespace {
 
 constexpr uint32_t kDescriptorPowerOfTwoLimit = 1u << 26;
@@ -190,13 +192,6 @@ void planDestroy(DftPlan1D* plan)
     planRelease(plan);
 }
 
-int32_t planStatusToDft(int32_t planStatus)
-{
-    if (planStatus == kPlanOk)
-        return DFT_NO_ERROR;
-    return planStatus == kPlanNoMemory ? DFT_MEMORY_ERROR : DFT_INTERNAL_ERROR;
-}
-
 // Codelet plans, and the power-of-two plan of 32 points, are one codelet.
 bool planIsCodelet(const DftPlan1D* plan)
 {
@@ -266,3 +261,5 @@ void scaleLines(const DftPlan1D* plan, const PlanLines& lines, double scale)
         planLaneKernels(plan, lanes)->scale(lines.dst + first, lines.dstDist, n, scale);
     }
 }
+
+}  // namespace regviafft::dft

@@ -6,10 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "kernels/kernel_set.h"
-#include "runtime/runtime.h"
+#include "kernel_set.h"
+#include "runtime.h"
 
-// Results of plan operations; planStatusToDft maps them to engine statuses.
+namespace regviafft::dft {
+
+// Results of plan operations; the descriptor layer maps them to its statuses.
 enum PlanStatus : int32_t {
     kPlanOk = 0,
     kPlanNoMemory = 1,
@@ -95,7 +97,6 @@ void scaleLines(const DftPlan1D* plan, const PlanLines& lines, double scale);
 int32_t planForward(const DftPlan1D* plan, const Complex* src, Complex* dst, void* work);
 int32_t planBackward(const DftPlan1D* plan, const Complex* src, Complex* dst, void* work);
 void planDestroy(DftPlan1D* plan);
-[[nodiscard]] int32_t planStatusToDft(int32_t planStatus);
 // The kernels a group of `lanes` sequences runs.
 inline const LaneKernels* planLaneKernels(const DftPlan1D* plan, int32_t lanes)
 {
@@ -142,5 +143,7 @@ extern const PlanKindOps fftPow2PlanOps;
 extern const PlanKindOps mixedRadixPlanOps;
 extern const PlanKindOps directPlanOps;
 extern const PlanKindOps chirpPlanOps;
+
+}  // namespace regviafft::dft
 
 #endif

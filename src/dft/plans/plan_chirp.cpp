@@ -6,6 +6,8 @@
 
 #include "plan_1d.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 // Convolution lengths with fast plans (products of 2, 3 and 5); above the
@@ -165,3 +167,5 @@ int64_t chirpConvolutionLength(int64_t n)
 const PlanKindOps chirpPlanOps = {
     "chirp", chirpCreate, chirpCompute<true>, chirpCompute<false>, chirpRelease,
 };
+
+}  // namespace regviafft::dft

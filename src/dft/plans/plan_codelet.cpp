@@ -2,6 +2,8 @@
 // direction, with no tables and no work buffer.
 #include "plan_1d.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 int32_t createCodelet(DftPlan1D* plan)
@@ -32,3 +34,5 @@ void releaseCodelet(DftPlan1D* plan)
 const PlanKindOps codeletPlanOps = {
     "codelet", createCodelet, computeCodelet<true>, computeCodelet<false>, releaseCodelet,
 };
+
+}  // namespace regviafft::dft

@@ -4,6 +4,8 @@
 
 #include "plan_1d.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 int32_t directCreate(DftPlan1D* plan)
@@ -53,3 +55,5 @@ void directRelease(DftPlan1D* plan)
 const PlanKindOps directPlanOps = {
     "direct", directCreate, directCompute<true>, directCompute<false>, directRelease,
 };
+
+}  // namespace regviafft::dft

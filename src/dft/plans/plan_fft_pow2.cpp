@@ -5,6 +5,8 @@
 
 #include "plan_1d.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 constexpr int32_t kBlockOrder = 4;  // blocks of 16: blocks of 32 spill their registers
@@ -187,3 +189,5 @@ void releaseFft(DftPlan1D* plan)
 const PlanKindOps fftPow2PlanOps = {
     "fft_pow2", createFft, computeFft<true>, computeFft<false>, releaseFft,
 };
+
+}  // namespace regviafft::dft

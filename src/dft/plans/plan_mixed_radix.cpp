@@ -5,6 +5,8 @@
 
 #include "plan_1d.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 // Measured: blocks of even length up to 16 beat the stages they replace; the
@@ -196,3 +198,5 @@ const PlanKindOps mixedRadixPlanOps = {
     "mixed-radix", mixedRadixCreate, mixedRadixCompute<true>, mixedRadixCompute<false>,
     mixedRadixRelease,
 };
+
+}  // namespace regviafft::dft

@@ -5,6 +5,8 @@
 
 #include "plan_1d.h"
 
+namespace regviafft::dft {
+
 const double kSineTable1024[kSineTableSize] = {
 #include "sine_table_1024.inc"
 };
@@ -81,3 +83,5 @@ void fillDirectTable(Complex* table, int64_t n, const Complex* roots, int64_t ro
         table[e] = p <= half ? roots[(p * q % n) * rootStep] : Complex{0.0, 0.0};
     }
 }
+
+}  // namespace regviafft::dft

@@ -7,6 +7,8 @@
 
 #include "runtime.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 void* defaultAllocate(size_t size)
@@ -154,3 +156,5 @@ void planRelease(void* p)
         return;
     hooks.release(reinterpret_cast<void*>(readWord(static_cast<const char*>(p) - kWordBytes)));
 }
+
+}  // namespace regviafft::dft

@@ -6,6 +6,8 @@
 #include "runtime.h"
 #include "platform.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 constexpr size_t kLargestCachedSize = 41943040;  // 40 MiB; larger blocks bypass the cache
@@ -325,3 +327,5 @@ bool bufferCacheRecordInfo(int32_t index, BufferCacheRecordInfo* info)
     engineUnlock();
     return true;
 }
+
+}  // namespace regviafft::dft

@@ -4,6 +4,8 @@
 #include "runtime.h"
 #include "platform.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 constexpr uint32_t kCacheLeaf = 4;
@@ -81,3 +83,5 @@ int64_t lastLevelCacheSize(int32_t level)
         return table.size[level - 1];
     return -1;
 }
+
+}  // namespace regviafft::dft

@@ -7,6 +7,8 @@
 #include "runtime.h"
 #include "platform.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 constexpr int32_t kUndecided = -1;
@@ -137,3 +139,5 @@ int32_t detectedProcessorClass()
     classifyProcessor();
     return detectedClass.load(std::memory_order_relaxed);
 }
+
+}  // namespace regviafft::dft

@@ -7,6 +7,8 @@
 #include "platform.h"
 #include "runtime.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 constexpr uint32_t kLeaf1DSse2 = 1u << 26;
@@ -68,3 +70,5 @@ const ProcessorFeatures& processorFeatures()
     }
     return features;
 }
+
+}  // namespace regviafft::dft

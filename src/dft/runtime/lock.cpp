@@ -4,6 +4,8 @@
 
 #include "runtime.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 std::atomic<int32_t> lockWord{0};  // 0 free, 1 held
@@ -28,3 +30,5 @@ void engineUnlock()
 {
     lockWord.store(0, std::memory_order_release);
 }
+
+}  // namespace regviafft::dft

@@ -1,12 +1,15 @@
 // Runtime services of the transform engine: processor class and features,
 // cache size, the engine lock, the allocators, the per-thread buffer cache and
-// the thread services. They know nothing of plans or descriptors; everything
-// above them reaches the machine through this header and platform.h.
+// the thread services. They know nothing of plans or descriptors, and they
+// alone use platform.h: everything above them reaches the machine through
+// this header.
 #ifndef REGVIAFFT_DFT_RUNTIME_H
 #define REGVIAFFT_DFT_RUNTIME_H
 
 #include <cstddef>
 #include <cstdint>
+
+namespace regviafft::dft {
 
 // ---- Shared arithmetic ------------------------------------------------------
 // Static: the kernel units, compiled for newer instruction sets, include this
@@ -162,5 +165,7 @@ struct ThreadVariables {
 };
 [[nodiscard]] ThreadSettings parseThreadSettings(const ThreadVariables& variables);
 const ThreadSettings& threadSettings();  // read from the environment once
+
+}  // namespace regviafft::dft
 
 #endif

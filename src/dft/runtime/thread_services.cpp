@@ -4,6 +4,8 @@
 
 #include "runtime.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 DftThreadServices sharedTable{};
@@ -49,9 +51,9 @@ void fillSequentialThreadServices(DftThreadServices* services)
         if (services->maxThreadsForTransform == nullptr)
             services->maxThreadsForTransform = oneThreadPerTransform;
         if (services->threadsPerCore == nullptr)
-            services->threadsPerCore = ::threadsPerCore;
+            services->threadsPerCore = dft::threadsPerCore;
         if (services->threadsAvailable == nullptr)
-            services->threadsAvailable = ::threadsAvailable;
+            services->threadsAvailable = dft::threadsAvailable;
         if (services->parallelRegion == nullptr)
             services->parallelRegion = runOnCallingThread;
         services->threadLimitingActive = noThreadLimiting;
@@ -73,3 +75,5 @@ void fillCacheSizeService(DftThreadServices* services)
         cacheSizeFilled.store(true, std::memory_order_release);
     engineUnlock();
 }
+
+}  // namespace regviafft::dft

@@ -8,6 +8,8 @@
 #include "runtime.h"
 #include "platform.h"
 
+namespace regviafft::dft {
+
 namespace {
 
 constexpr size_t kValueBufferSize = 256;
@@ -184,3 +186,5 @@ int32_t threadsAvailable()
                                                           : processors;
     return s.dynamic ? std::min(requested, processors) : requested;
 }
+
+}  // namespace regviafft::dft

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace platform {
+namespace regviafft::platform {
 
 // Pauses the calling thread for about one millisecond.
 void pauseOneMillisecond();
@@ -38,6 +38,6 @@ uint64_t readXcr0();
 // Processors the system reports online, at least 1.
 int32_t processorCount();
 
-}  // namespace platform
+}  // namespace regviafft::platform
 
 #endif

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace platform {
+namespace regviafft::platform {
 
 void pauseOneMillisecond()
 {
@@ -157,4 +157,4 @@ int32_t processorCount()
     return count > 0 ? static_cast<int32_t>(count) : 1;
 }
 
-}  // namespace platform
+}  // namespace regviafft::platform
