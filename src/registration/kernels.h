@@ -19,10 +19,14 @@ inline int roundHalfEven(double value)
     return static_cast<int>(std::lrint(value));
 }
 
-// Whether the fixed diagnostic lines (a failed allocation in placement, an
-// axis left unrefined) are printed: Run's own behaviour, which no other user
-// of the measurement wants.
-enum class Diagnostics { Print, Quiet };
+// object.cpp
+// One out-of-place two-dimensional complex transform of the given lengths
+// (rows, columns) and strides, created and committed; the sum of the
+// engine's statuses, 0 when the descriptor is ready.
+int32_t buildPlan(DFT_DESCRIPTOR_HANDLE* handle, int32_t precision, const int32_t* lengths,
+                  const int32_t* inStrides, const int32_t* outStrides);
+// Frees a descriptor and nulls the handle; false when the engine could not.
+bool freePlan(DFT_DESCRIPTOR_HANDLE& handle);
 
 // pipeline.cpp
 // Grey value of each pixel of pixelBytes (3 or 4) bytes: the first three
@@ -102,18 +106,17 @@ void fillEnergyMap(const uint8_t* pixels, int widthStep, int width, int height,
 int chooseTemplateBox(double* energy, int height, int width, int boxHeight, int boxWidth,
                       int marginLeft, int marginRight, int marginTop, int marginBottom,
                       int* row, int* col, double* bestMean, double* boxScore,
-                      double acceptRatio, Diagnostics diagnostics);
+                      double acceptRatio);
 // Up to maxTemplates greedy choices on the energy map; writes the top-left
 // corners of the accepted templates to posX/posY and their number to *count.
 // Returns 0 on an allocation failure, leaving *count unchanged.
 int placeTemplatesOnEnergy(double* energy, int height, int width, const PlacementGeometry& geometry,
-                           int maxTemplates, Diagnostics diagnostics, int* posX, int* posY,
-                           int* count);
+                           int maxTemplates, int* posX, int* posY, int* count);
 // Energy map and greedy placement on an 8-bit frame; 0 on an allocation
-// failure, after printing the failure line when asked.
+// failure, after printing the failure line.
 int placeTemplates(const uint8_t* pixels, int widthStep, int width, int height,
                    const PlacementGeometry& geometry, int maxTemplates, double* lowPassKernel,
-                   double* derivKernel, Diagnostics diagnostics, int* posX, int* posY, int* count);
+                   double* derivKernel, int* posX, int* posY, int* count);
 
 // template_patch.cpp
 // Copies height rows of width bytes, stride bytes apart, into a packed array.
@@ -169,10 +172,11 @@ struct SurfaceShift {
     AxisRefinement y;
 };
 SurfaceShift surfaceShift(const double* surface, int height, int width, double scale);
-// The same into the record's fields, reporting an axis left unrefined by its
-// X_NONONO / Y_NONONO line when asked.
+// The same, refined whatever the scale.
+SurfaceShift refinedSurfaceShift(const double* surface, int height, int width);
+// The same, printing the X_NONONO / Y_NONONO line of an axis left unrefined.
 void measureSurfaceShift(const double* surface, int height, int width, double scale,
-                         Diagnostics diagnostics, double* shiftY, double* shiftX, double* pcValue);
+                         double* shiftY, double* shiftX, double* pcValue);
 
 // motion_vector.cpp
 using PcRecord = CRegViaFFT::_pcResult;

@@ -1,6 +1,7 @@
 // The registration object's measurement, one step at a time: the steps Run
-// takes on every frame, in the order it takes them, for Run itself and for the
-// layers above that measure with the object but keep their own camera path.
+// takes on every frame, in the order it takes them, and what they leave read
+// back in full-resolution pixels for the layers above (the stabiliser's Design
+// mode, which runs the object as it is).
 #ifndef REGVIAFFT_REGISTRATION_MEASUREMENT_H
 #define REGVIAFFT_REGISTRATION_MEASUREMENT_H
 
@@ -28,11 +29,13 @@ struct TemplateShift {
     double x = 0.0;     // the shift that brings the frame back onto the previous one
     double y = 0.0;
     double peak = 0.0;  // 0 when its correlation surface had no positive value
+    double centreX = 0.0;  // where the template sits: its centre in the frame
+    double centreY = 0.0;
 };
 
 // What the object measured on the last frame it was given.
 struct MeasuredFrame {
-    int frameCount = 0;     // frames loaded since Create or the last restartSequence
+    int frameCount = 0;     // frames loaded since Create
     int templateCount = 0;  // templates placed; 0 before placement
     bool measured = false;  // registered against a previous frame (not the first of a sequence)
     std::array<TemplateShift, kMaxTemplates> templates{};  // first templateCount used
@@ -57,25 +60,13 @@ public:
 
     // The frame becomes the current one: grey, counted, reduced.
     void loadFrame(const PixelRows& frame);
-    // The loaded frame is the first since Create or restartSequence.
+    // The loaded frame is the first since Create.
     bool isFirstOfSequence() const;
     // Places templates on the loaded frame and keeps their spectra as the
-    // reference of the next frame; false when placement could not have its
-    // workspace (zero templates placed is no failure: see read).
-    bool placeTemplates(Diagnostics diagnostics);
-    // Placement alone, on an image of the reduced size; 0 on failure.
-    int placeTemplatesOn(const _IplImage* image, Diagnostics diagnostics);
-    // The motion state as Create leaves it, with the loaded frame counted as
-    // the first of a new sequence (call placeTemplates next).
-    void restartSequence();
+    // reference of the next frame; false when placement failed.
+    bool placeTemplates();
     // Registers the loaded frame against the previous one and selects its motion.
-    void measureMotion(Diagnostics diagnostics);
-    // The selected motion becomes the previous frame's, which scores the
-    // next frame's candidates (Run does this after its camera path).
-    void handOver();
-    // The candidates of the templates' measured shifts, scored and ranked:
-    // the best one becomes the frame's motion.
-    void selectFromTemplates();
+    void measureMotion();
 
     // Create succeeded (or a copy got every buffer), so frames can be measured.
     static bool isReady(const CRegViaFFT& object);

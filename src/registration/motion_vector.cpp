@@ -5,7 +5,6 @@
 
 #include "RegViaFFT.h"
 #include "kernels.h"
-#include "measurement.h"
 
 namespace regviafft {
 namespace {
@@ -15,6 +14,8 @@ namespace {
 constexpr double kBehindEverything = -std::numeric_limits<double>::infinity();
 // Averaged shifts closer than this are one candidate.
 constexpr double kMergeTolerance = 1e-7;
+// How fast the previous motion decays on a frame without a measurement.
+constexpr double kMotionDecay = 0.7;
 
 bool keyGreater(const PcRecord& a, const PcRecord& b, CRegViaFFT::CRITERION criterion)
 {
@@ -166,11 +167,34 @@ int rankCandidates(PcRecord* records, PcRecord* work, int count, const ScoringCo
 
 void CRegViaFFT::getGMVwithScore(SCORE_TYPE /*scoreType: one kind of score exists*/)
 {
-    for (int t = 0; t < templateCount; ++t) {
+    const int count = templateCount;
+    for (int t = 0; t < count; ++t) {
         _pcResult& r = pcResult[t];
         getShiftAmount_PCvalue(pcSurface[t], &r.shiftY, &r.shiftX, &r.pcValue);
+        r.score = r.pcValue;
+        r.orderBias = t < 4 ? -1 : 1;
+        r.shiftLength = std::sqrt(r.shiftX * r.shiftX + r.shiftY * r.shiftY);
     }
-    regviafft::Measurement(*this).selectFromTemplates();
+    bool measured = false;
+    if (count == 1) {
+        measured = true;
+    } else if (count >= 2) {
+        const regviafft::ScoringContext context{maxTemplates, frameCount, prevPreciseGmvX,
+                                                prevPreciseGmvY};
+        regviafft::rankCandidates(pcResult, pcResultWork, count, context);
+        measured = regviafft::hasMotionVector(pcResult[0]);
+    }
+    if (measured) {
+        preciseGmvX = pcResult[0].shiftX;
+        preciseGmvY = pcResult[0].shiftY;
+    } else {
+        // No template, or every template without a peak: the previous motion
+        // decays, so the pipeline always receives finite values.
+        preciseGmvX = regviafft::roundHalfEven(prevPreciseGmvX * regviafft::kMotionDecay);
+        preciseGmvY = regviafft::roundHalfEven(prevPreciseGmvY * regviafft::kMotionDecay);
+    }
+    gmvX = regviafft::roundHalfEven(preciseGmvX / scale);
+    gmvY = regviafft::roundHalfEven(preciseGmvY / scale);
 }
 
 void CRegViaFFT::sort_PC_RESULT(int n, CRITERION criterion)

@@ -144,40 +144,6 @@ void copyImage(IplImage* dst, const IplImage* src)
         std::memcpy(dst->imageData, src->imageData, static_cast<size_t>(src->imageSize));
 }
 
-int32_t createDescriptor(DFT_DESCRIPTOR_HANDLE* handle, int32_t precision, const int32_t* lengths)
-{
-    switch (precision) {
-    case DFT_SINGLE:
-        return DftCreateDescriptor_s_md(handle, DFT_COMPLEX, 2, lengths);
-    case DFT_DOUBLE:
-        return DftCreateDescriptor_d_md(handle, DFT_COMPLEX, 2, lengths);
-    default:
-        return DftCreateDescriptor(handle, precision, DFT_COMPLEX, 2, lengths);
-    }
-}
-
-// One out-of-place two-dimensional complex plan; every call runs whatever the
-// earlier ones returned, and the sum of their statuses is the result.
-int32_t buildPlan(DFT_DESCRIPTOR_HANDLE* handle, int32_t precision, const int32_t* lengths,
-                  const int32_t* inStrides, const int32_t* outStrides)
-{
-    int32_t status = createDescriptor(handle, precision, lengths);
-    status += DftSetValue(*handle, DFT_PLACEMENT, static_cast<int32_t>(DFT_NOT_INPLACE));
-    status += DftSetValue(*handle, DFT_INPUT_STRIDES, inStrides);
-    status += DftSetValue(*handle, DFT_OUTPUT_STRIDES, outStrides);
-    status += DftCommitDescriptor(*handle);
-    return status;
-}
-
-// Frees a descriptor; false when the engine could not and left it in place.
-bool freePlan(DFT_DESCRIPTOR_HANDLE& handle)
-{
-    if (handle == nullptr)
-        return true;
-    DftFreeDescriptor(&handle);
-    return handle == nullptr;
-}
-
 template <typename T>
 void freeBlock(T*& block)
 {
@@ -193,6 +159,46 @@ void freeArray(T*& array)
 }
 
 }  // namespace
+
+namespace regviafft {
+namespace {
+
+int32_t createDescriptor(DFT_DESCRIPTOR_HANDLE* handle, int32_t precision, const int32_t* lengths)
+{
+    switch (precision) {
+    case DFT_SINGLE:
+        return DftCreateDescriptor_s_md(handle, DFT_COMPLEX, 2, lengths);
+    case DFT_DOUBLE:
+        return DftCreateDescriptor_d_md(handle, DFT_COMPLEX, 2, lengths);
+    default:
+        return DftCreateDescriptor(handle, precision, DFT_COMPLEX, 2, lengths);
+    }
+}
+
+}  // namespace
+
+// Every call runs whatever the earlier ones returned, and the sum of their
+// statuses is the result.
+int32_t buildPlan(DFT_DESCRIPTOR_HANDLE* handle, int32_t precision, const int32_t* lengths,
+                  const int32_t* inStrides, const int32_t* outStrides)
+{
+    int32_t status = createDescriptor(handle, precision, lengths);
+    status += DftSetValue(*handle, DFT_PLACEMENT, static_cast<int32_t>(DFT_NOT_INPLACE));
+    status += DftSetValue(*handle, DFT_INPUT_STRIDES, inStrides);
+    status += DftSetValue(*handle, DFT_OUTPUT_STRIDES, outStrides);
+    status += DftCommitDescriptor(*handle);
+    return status;
+}
+
+bool freePlan(DFT_DESCRIPTOR_HANDLE& handle)
+{
+    if (handle == nullptr)
+        return true;
+    DftFreeDescriptor(&handle);
+    return handle == nullptr;
+}
+
+}  // namespace regviafft
 
 CRegViaFFT::CRegViaFFT()
     : historyCount(0), trendCount(0), windowLength(30), steadyThreshold(1.0),
@@ -469,8 +475,10 @@ bool CRegViaFFT::allocateBuffers()
 // Both plans are always attempted; the result is the sum of every status.
 int CRegViaFFT::buildTransformPlans()
 {
-    dftStatus += buildPlan(&forwardHandle, dftPrecision, dftLengths, dftInStrides, dftOutStrides);
-    dftStatus += buildPlan(&backwardHandle, dftPrecision, dftLengths, dftOutStrides, dftInStrides);
+    dftStatus += regviafft::buildPlan(&forwardHandle, dftPrecision, dftLengths, dftInStrides,
+                                      dftOutStrides);
+    dftStatus += regviafft::buildPlan(&backwardHandle, dftPrecision, dftLengths, dftOutStrides,
+                                      dftInStrides);
     return dftStatus;
 }
 
@@ -495,7 +503,7 @@ bool CRegViaFFT::deallocateImages()
     freeBlock(crossPower);
     freeBlock(fftOutput);
     freeBlock(pcOutput);
-    if (!freePlan(forwardHandle) || !freePlan(backwardHandle))
+    if (!regviafft::freePlan(forwardHandle) || !regviafft::freePlan(backwardHandle))
         return false;
     freeArray(lowPassKernel);
     freeArray(derivKernel);

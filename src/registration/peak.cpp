@@ -57,7 +57,9 @@ AxisRefinement refineAxis(double peak, double following, double preceding, bool 
     return axis;
 }
 
-SurfaceShift surfaceShift(const double* surface, int height, int width, double scale)
+namespace {
+
+SurfaceShift peakShift(const double* surface, int height, int width, bool refine)
 {
     const SurfacePeak peak = findSurfacePeak(surface, height, width);
     SurfaceShift result{kNoPeakShift, kNoPeakShift, peak.value, false, {}, {}};
@@ -65,8 +67,7 @@ SurfaceShift surfaceShift(const double* surface, int height, int width, double s
         return result;
     const double y0 = signedWholeShift(peak.row, height);
     const double x0 = signedWholeShift(peak.col, width);
-    // Full-size frames keep whole pixels.
-    if (scale == 1.0) {
+    if (!refine) {
         result.shiftY = -y0;
         result.shiftX = -x0;
         return result;
@@ -88,17 +89,29 @@ SurfaceShift surfaceShift(const double* surface, int height, int width, double s
     return result;
 }
 
+}  // namespace
+
+SurfaceShift surfaceShift(const double* surface, int height, int width, double scale)
+{
+    // Full-size frames keep whole pixels.
+    return peakShift(surface, height, width, scale != 1.0);
+}
+
+SurfaceShift refinedSurfaceShift(const double* surface, int height, int width)
+{
+    return peakShift(surface, height, width, true);
+}
+
 void measureSurfaceShift(const double* surface, int height, int width, double scale,
-                         Diagnostics diagnostics, double* shiftY, double* shiftX, double* pcValue)
+                         double* shiftY, double* shiftX, double* pcValue)
 {
     const SurfaceShift shift = surfaceShift(surface, height, width, scale);
     const AxisRefinement& x = shift.x;
     const AxisRefinement& y = shift.y;
-    const bool report = diagnostics == Diagnostics::Print && shift.refined;
-    if (report && !x.accepted)
+    if (shift.refined && !x.accepted)
         std::printf("X_NONONO %f %f %f %f %f\n", x.candidate1, x.candidate2, x.side, x.neighbour,
                     shift.peak);
-    if (report && !y.accepted)
+    if (shift.refined && !y.accepted)
         std::printf("Y_NONONO %f %f %f %f %f\n", y.candidate1, y.candidate2, y.side, y.neighbour,
                     shift.peak);
     *pcValue = shift.peak;
@@ -112,5 +125,5 @@ void CRegViaFFT::getShiftAmount_PCvalue(double* surface, double* shiftY, double*
                                         double* pcValue)
 {
     regviafft::measureSurfaceShift(surface, reducedTemplateHeight, reducedTemplateWidth, scale,
-                                   regviafft::Diagnostics::Print, shiftY, shiftX, pcValue);
+                                   shiftY, shiftX, pcValue);
 }

@@ -121,11 +121,11 @@ int CRegViaFFT::Run(unsigned char* srcFrame, unsigned char* dstFrame, bool bypas
     measurement.loadFrame(
         {srcFrame, std::ptrdiff_t{frameWidth} * regviafft::kBytesPerPixel, regviafft::kBytesPerPixel});
     if (measurement.isFirstOfSequence()) {
-        if (!measurement.placeTemplates(regviafft::Diagnostics::Print))
+        if (!measurement.placeTemplates())
             return 0;
     } else {
         regviafft::platform::pauseOneMillisecond();
-        measurement.measureMotion(regviafft::Diagnostics::Print);
+        measurement.measureMotion();
         regviafft::platform::pauseOneMillisecond();
     }
 

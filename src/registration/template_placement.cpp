@@ -8,7 +8,6 @@
 
 #include "RegViaFFT.h"
 #include "kernels.h"
-#include "measurement.h"
 
 namespace regviafft {
 
@@ -117,14 +116,13 @@ void fillEnergyMap(const uint8_t* pixels, int widthStep, int width, int height,
 int chooseTemplateBox(double* energy, int height, int width, int boxHeight, int boxWidth,
                       int marginLeft, int marginRight, int marginTop, int marginBottom,
                       int* row, int* col, double* bestMean, double* boxScore,
-                      double acceptRatio, Diagnostics diagnostics)
+                      double acceptRatio)
 {
     // At least one element, so that an empty map is not mistaken for a failure.
     const std::size_t cells = std::max<std::size_t>(1, cellCount(width, height));
     double* table = static_cast<double*>(scratchAllocate(cells * sizeof(double)));
     if (table == nullptr) {
-        if (diagnostics == Diagnostics::Print)
-            std::printf("Memory Allocation Error in setTmplPos()\n");
+        std::printf("Memory Allocation Error in setTmplPos()\n");
         return 0;
     }
     if (*row >= 0 && *col >= 0)
@@ -161,8 +159,7 @@ int chooseTemplateBox(double* energy, int height, int width, int boxHeight, int 
 }
 
 int placeTemplatesOnEnergy(double* energy, int height, int width, const PlacementGeometry& geometry,
-                           int maxTemplates, Diagnostics diagnostics, int* posX, int* posY,
-                           int* count)
+                           int maxTemplates, int* posX, int* posY, int* count)
 {
     const int qH = geometry.templateHeight >> 2;
     const int qW = geometry.templateWidth >> 2;
@@ -176,8 +173,7 @@ int placeTemplatesOnEnergy(double* energy, int height, int width, const Placemen
     for (int t = 0; t < maxTemplates; ++t) {
         const double acceptRatio = t > 0.5 * maxTemplates ? 0.4 : 0.1;
         if (!chooseTemplateBox(energy, height, width, boxHeight, boxWidth, marginX, marginX,
-                               marginY, marginY, &row, &col, &bestMean, &boxScore, acceptRatio,
-                               diagnostics))
+                               marginY, marginY, &row, &col, &bestMean, &boxScore, acceptRatio))
             return 0;
         if (row < 0 || col < 0)
             break;
@@ -191,7 +187,7 @@ int placeTemplatesOnEnergy(double* energy, int height, int width, const Placemen
 
 int placeTemplates(const uint8_t* pixels, int widthStep, int width, int height,
                    const PlacementGeometry& geometry, int maxTemplates, double* lowPassKernel,
-                   double* derivKernel, Diagnostics diagnostics, int* posX, int* posY, int* count)
+                   double* derivKernel, int* posX, int* posY, int* count)
 {
     // An empty frame has no position to offer and nothing to filter.
     if (width <= 0 || height <= 0) {
@@ -209,9 +205,9 @@ int placeTemplates(const uint8_t* pixels, int widthStep, int width, int height,
     if (gx != nullptr && gy != nullptr && sum != nullptr && energy != nullptr) {
         fillEnergyMap(pixels, widthStep, width, height, lowPassKernel, derivKernel, gx, gy, sum,
                       energy);
-        result = placeTemplatesOnEnergy(energy, height, width, geometry, maxTemplates, diagnostics,
-                                        posX, posY, count);
-    } else if (diagnostics == Diagnostics::Print) {
+        result = placeTemplatesOnEnergy(energy, height, width, geometry, maxTemplates, posX, posY,
+                                        count);
+    } else {
         std::printf("ERROR in setTemplatePosition\n");
     }
     std::free(energy);
@@ -225,7 +221,17 @@ int placeTemplates(const uint8_t* pixels, int widthStep, int width, int height,
 
 int CRegViaFFT::setTemplatePosition(_IplImage* image)
 {
-    return regviafft::Measurement(*this).placeTemplatesOn(image, regviafft::Diagnostics::Print);
+    // No frame is a failure, like a frame whose workspace cannot be had.
+    if (image == nullptr)
+        return 0;
+    const regviafft::PlacementGeometry geometry{reducedTemplateHeight, reducedTemplateWidth,
+                                                reducedMarginY, reducedMarginX};
+    // The position arrays hold 10 entries whatever maxTemplates says.
+    const int slots = std::min(maxTemplates, 10);
+    const uint8_t* pixels = reinterpret_cast<const uint8_t*>(image->imageData);
+    return regviafft::placeTemplates(pixels, image->widthStep, image->width, image->height,
+                                     geometry, slots, lowPassKernel, derivKernel, tmplPosX,
+                                     tmplPosY, &templateCount);
 }
 
 int CRegViaFFT::setTmplPos(double* energy, int height, int width, int boxHeight, int boxWidth,
@@ -235,5 +241,5 @@ int CRegViaFFT::setTmplPos(double* energy, int height, int width, int boxHeight,
 {
     return regviafft::chooseTemplateBox(energy, height, width, boxHeight, boxWidth, marginLeft,
                                         marginRight, marginTop, marginBottom, row, col, bestMean,
-                                        boxScore, acceptRatio, regviafft::Diagnostics::Print);
+                                        boxScore, acceptRatio);
 }
