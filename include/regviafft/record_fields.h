@@ -1,8 +1,8 @@
 // The motion record's fields, each with its one name and type: the motion
 // table's columns, the Python record's attributes and the GStreamer
 // element's message and meta are all generated from this table, so a new
-// field of MotionRecord needs one line here and nothing in any host. The
-// per-template measurements are an array, which hosts show on their own.
+// field of MotionRecord needs one line here and nothing in any host. Each
+// template's own measurement has a table of the same kind.
 #ifndef REGVIAFFT_RECORD_FIELDS_H
 #define REGVIAFFT_RECORD_FIELDS_H
 
@@ -22,26 +22,28 @@ enum class FieldType {
     Truth,    // true or false
 };
 
-class RecordField {
+// One field of a struct (a record, or a template's measurement).
+template <typename Struct>
+class FieldOf {
 public:
     template <typename T>
-    RecordField(const char* name, T MotionRecord::*member) : name_(name), type_(typeOf<T>()), member_(member)
+    FieldOf(const char* name, T Struct::*member) : name_(name), type_(typeOf<T>()), member_(member)
     {
     }
 
     const char* name() const { return name_; }  // snake_case: "motion_x"
     FieldType type() const { return type_; }
     // Integer and Truth fields as a whole number (a truth as 0 or 1).
-    std::int64_t integer(const MotionRecord& record) const
+    std::int64_t integer(const Struct& record) const
     {
         return std::visit([&record](auto member) { return static_cast<std::int64_t>(record.*member); }, member_);
     }
     // Any field as a number.
-    double number(const MotionRecord& record) const
+    double number(const Struct& record) const
     {
         return std::visit([&record](auto member) { return static_cast<double>(record.*member); }, member_);
     }
-    bool truth(const MotionRecord& record) const { return integer(record) != 0; }
+    bool truth(const Struct& record) const { return integer(record) != 0; }
 
 private:
     template <typename T>
@@ -57,12 +59,16 @@ private:
 
     const char* name_;
     FieldType type_;
-    std::variant<std::int64_t MotionRecord::*, int MotionRecord::*, double MotionRecord::*, bool MotionRecord::*>
-        member_;
+    std::variant<std::int64_t Struct::*, int Struct::*, double Struct::*, bool Struct::*> member_;
 };
+
+using RecordField = FieldOf<MotionRecord>;
+using TemplateField = FieldOf<TemplateMotion>;
 
 // In the order hosts show them.
 REGVIAFFT_API const std::vector<RecordField>& recordFields();
+// The first templateCount entries of MotionRecord::templates, each so.
+REGVIAFFT_API const std::vector<TemplateField>& templateFields();
 
 }  // namespace regviafft
 

@@ -54,6 +54,12 @@ constexpr double kMaxBudgetPercent = 25.0;
 // Design mode's steadiness threshold, in pixels: a frame's motion never
 // exceeds the frame, so any larger threshold counts every window as steady.
 constexpr double kMaxSteadyThreshold = kMaxFrameSide;
+// Cells of the measurement grid along each side: beyond this the templates
+// grow too small to measure a fast move.
+constexpr int kMaxGridSide = 8;
+// Templates a record holds: one per cell of the largest grid, or the
+// registration object's own in Design mode.
+constexpr int kMaxRecordTemplates = kMaxGridSide * kMaxGridSide;
 
 enum class PixelFormat {
     Packed4,  // one plane of 4-byte pixels: three colour bytes first, in any
@@ -90,33 +96,52 @@ enum class PathMode {
     Lag,     // a fixed look-ahead: a Gaussian-weighted line fit around each frame
 };
 
+// What the camera's motion between two frames is measured as.
+enum class MotionModel {
+    Translation,  // a shift
+    Rotation,     // a shift and a turn (roll) about the frame's centre
+    Similarity,   // a shift, a turn and a uniform zoom
+};
+
 enum class Border {
     Black,  // uncovered pixels are black
     Edge,   // uncovered pixels repeat the nearest edge pixel
-    Crop,   // a fixed zoom keeps the whole correction budget out of view
+    Crop,   // a fixed zoom keeps the whole correction budget out of view, turns included
 };
 
 // Every field has a default, the one every host starts from (the command
 // line, the Python module and the GStreamer element read it through the
 // option table in options.h; only the element starts in Causal mode, for live
-// sources). The measurement fields left unset derive from the frame size when
-// the stabiliser is made:
+// sources).
+//
+// In the Causal and Lag modes the camera is measured on a grid of cells over
+// the whole frame, one template in each cell at its best-textured spot, so
+// that a subject busier than the background cannot hide it; the templates'
+// shifts are fitted with the motion model by a robust fit that takes the
+// camera to be what most of the picture agrees on. Design mode measures with
+// the registration object itself. The measurement fields left unset derive
+// from the frame size when the stabiliser is made:
 //   divisor         the largest power of two not above min(width, height) / 270,
 //                   at least 1: the analysed frame's shorter side stays between
 //                   270 and 540 pixels, enough detail for large templates at a
 //                   cost that does not grow with the frame, and a power of two
 //                   keeps every reduced size exact;
-//   template sides  128 analysed pixels (128 x divisor in the frame), or the
-//                   largest power of two up to half the analysed frame's
-//                   shorter side when that is smaller, at least 8: larger
+//   grid            cells of about 80 analysed pixels a side, from 4 x 3 to
+//                   6 x 4: enough templates to outvote a subject, few enough to
+//                   stay cheap (Causal and Lag only);
+//   template sides  Causal and Lag: the largest power of two that fits a cell,
+//                   8 to 64 analysed pixels. Design: 128 analysed pixels, or
+//                   the largest power of two up to half the analysed frame's
+//                   shorter side when that is smaller, at least 8. Larger
 //                   templates measure more precisely, the largest motion
 //                   measured per frame is half a template, and a power of two
-//                   is the fastest transform length;
+//                   is the fastest transform length (the sides are multiplied
+//                   by the divisor in the frame);
 //   margins         a quarter of the template side: templates keep clear of
 //                   the border, where content enters and leaves the frame;
-//   templateCount   10, the most the registration object holds.
-// With a divisor of 1 motion is measured in whole pixels, above it to a
-// fraction of a pixel.
+//   templateCount   Design: 10, the most the registration object holds.
+// With a divisor of 1 Design mode measures motion in whole pixels; the grid
+// always measures to a fraction of a pixel.
 struct Settings {
     int width = 0;   // frame columns in pixels (luma columns for 4:2:0)
     int height = 0;  // frame rows
@@ -133,14 +158,22 @@ struct Settings {
     // mode, whose path has its own rules.
     double budgetPercent = 5.0;
     Border border = Border::Black;
-    bool wholePixel = false;  // shift by whole pixels only (no interpolation)
+    // Rotation: hand-held cameras roll; Similarity also follows a zoom.
+    // Design mode measures shifts only.
+    MotionModel motionModel = MotionModel::Rotation;
+    // Lock the view to the first frame of each shot, for a camera meant to
+    // stand still, until the budget cannot hold it or the shot ends.
+    bool tripod = false;
+    bool wholePixel = false;  // shift by whole pixels only (no interpolation); no turn or zoom
     bool fullRange = false;   // 4:2:0 luma uses 0-255, so black is 0 rather than 16
 
     // Measurement, in full-resolution pixels.
     std::optional<int> divisor;         // frames are reduced by this before analysis
     std::optional<int> templateWidth;
     std::optional<int> templateHeight;
-    std::optional<int> templateCount;   // 1 to kMaxTemplates
+    std::optional<int> templateCount;   // Design: 1 to kMaxTemplates
+    std::optional<int> gridColumns;     // Causal and Lag: cells across, 1 to kMaxGridSide
+    std::optional<int> gridRows;        // and down
     std::optional<int> marginX;         // columns at each side kept free of templates
     std::optional<int> marginY;
 
@@ -174,30 +207,45 @@ struct TemplateMotion {
     double x = 0.0;     // the shift that brings this frame back onto the previous one
     double y = 0.0;
     double peak = 0.0;  // height of its correlation peak; 0 when it had none
+    double centreX = 0.0;  // where the template is: its centre in the frame
+    double centreY = 0.0;
+    bool inlier = false;   // agrees with the camera's fitted motion
 };
 
 // What the stabiliser measured and decided for one frame. Motions follow the
 // registration object's sign: the shift that brings this frame back onto the
-// previous one (content that moved 3 pixels right is a motion of -3).
+// previous one (content that moved 3 pixels right is a motion of -3). Turns
+// are about the frame's centre, in degrees, positive clockwise as seen (from
+// the x axis towards the y axis, which points down); a scale above 1 brings
+// a frame back by enlarging it.
 struct MotionRecord {
     std::int64_t id = 0;     // the host's id given to push
     std::int64_t index = 0;  // frames pushed before this one since construction or reset
     bool analysed = false;   // motion measured; false for a frame without templates
     bool cut = false;        // judged a new scene: the camera path restarts here
-    double motionX = 0.0;    // accepted motion, full-resolution pixels, sub-pixel
+    double motionX = 0.0;    // accepted motion at the frame's centre, full-resolution pixels, sub-pixel
     double motionY = 0.0;
     int wholeMotionX = 0;    // the same as the registration object rounds it
     int wholeMotionY = 0;
-    double peak = 0.0;       // correlation peak of the selected candidate
+    double rotation = 0.0;   // accepted turn, degrees
+    double scale = 1.0;      // accepted zoom
+    double peak = 0.0;       // correlation peak: of the selected candidate, or the agreeing templates' median
     int votes = 0;           // templates that agreed with it
+    int inliers = 0;         // templates that agreed with the fitted motion (Causal and Lag)
     int templateCount = 0;
-    std::array<TemplateMotion, kMaxTemplates> templates{};  // first templateCount used
+    std::array<TemplateMotion, kMaxRecordTemplates> templates{};  // first templateCount used
     double pathX = 0.0;      // camera path: motion accumulated since the path started
     double pathY = 0.0;
-    // The offset the frame is rendered with: its content moves this many
-    // pixels right and down. The smoothed path is path - correction.
+    double pathRotation = 0.0;
+    double pathScale = 1.0;
+    // The transform the frame is rendered with, about its centre: its content
+    // turns by correctionRotation degrees, zooms by correctionScale and moves
+    // by (correctionX, correctionY) pixels (right and down). The smoothed path
+    // is path - correction (path / correction for the scale).
     double correctionX = 0.0;
     double correctionY = 0.0;
+    double correctionRotation = 0.0;
+    double correctionScale = 1.0;
 };
 
 // The record of the last frame that CRegViaFFT::Run analysed, for hosts of the

@@ -24,10 +24,10 @@ import os
 
 import numpy as np
 
-from ._regviafft import RECORD_FIELDS, STABILIZER_OPTIONS, MotionRecord, _Stabilizer
+from ._regviafft import RECORD_FIELDS, STABILIZER_OPTIONS, TEMPLATE_FIELDS, MotionRecord, _Stabilizer
 
 __all__ = ["Error", "MotionRecord", "Stabilizer", "stabilize_file", "records_to_array", "jitter",
-           "STABILIZER_OPTIONS", "FILE_OPTIONS", "RECORD_FIELDS"]
+           "STABILIZER_OPTIONS", "FILE_OPTIONS", "RECORD_FIELDS", "TEMPLATE_FIELDS"]
 
 
 class Error(RuntimeError):

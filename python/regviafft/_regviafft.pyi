@@ -10,11 +10,13 @@ OptionValue = Union[bool, int, float, str, Tuple[int, int], None]
 STABILIZER_OPTIONS: List[Dict[str, Any]]
 # Each field of a motion record: (name, "integer" | "number" | "truth"), in order.
 RECORD_FIELDS: List[Tuple[str, str]]
+# Each field of a template's measurement, the same way.
+TEMPLATE_FIELDS: List[Tuple[str, str]]
 
 class MotionRecord:
     id: int
     time: float
-    templates: List[Tuple[float, float, float]]
+    templates: List[Dict[str, Union[float, bool]]]
     # One attribute for each name of RECORD_FIELDS: int, float or bool.
     def __getattr__(self, name: str) -> Union[int, float, bool]: ...
     def to_dict(self) -> Dict[str, Any]: ...

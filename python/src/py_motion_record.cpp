@@ -1,6 +1,6 @@
 // regviafft.MotionRecord: a read-only attribute for each field of the
 // library's record field table, the host's id and time, and the templates'
-// own shifts as (x, y, peak) tuples.
+// own measurements as dicts of the template field table.
 #include "py_motion_record.h"
 
 #include <pybind11/stl.h>
@@ -17,27 +17,30 @@ namespace py = pybind11;
 
 namespace {
 
-std::vector<py::tuple> templatesOf(const Record& r)
-{
-    std::vector<py::tuple> templates;
-    for (int k = 0; k < r.record.templateCount; ++k) {
-        const regviafft::TemplateMotion& t = r.record.templates[k];
-        templates.push_back(py::make_tuple(t.x, t.y, t.peak));
-    }
-    return templates;
-}
-
-py::object fieldValue(const regviafft::RecordField& field, const Record& r)
+template <typename Struct>
+py::object fieldValue(const regviafft::FieldOf<Struct>& field, const Struct& value)
 {
     switch (field.type()) {
     case regviafft::FieldType::Integer:
-        return py::int_(field.integer(r.record));
+        return py::int_(field.integer(value));
     case regviafft::FieldType::Number:
-        return py::float_(field.number(r.record));
+        return py::float_(field.number(value));
     case regviafft::FieldType::Truth:
         break;
     }
-    return py::bool_(field.truth(r.record));
+    return py::bool_(field.truth(value));
+}
+
+py::list templatesOf(const Record& r)
+{
+    py::list templates;
+    for (int k = 0; k < r.record.templateCount; ++k) {
+        py::dict d;
+        for (const regviafft::TemplateField& field : regviafft::templateFields())
+            d[field.name()] = fieldValue(field, r.record.templates[k]);
+        templates.append(d);
+    }
+    return templates;
 }
 
 // The host's own fields first, then the record's.
@@ -47,7 +50,7 @@ py::dict asDict(const Record& r)
     d["id"] = r.record.id;
     d["time"] = r.time;
     for (const regviafft::RecordField& field : regviafft::recordFields())
-        d[field.name()] = fieldValue(field, r);
+        d[field.name()] = fieldValue(field, r.record);
     return d;
 }
 
@@ -76,13 +79,18 @@ void declareMotionRecord(py::module_& m)
     record.def_property_readonly("id", [](const Record& r) { return r.record.id; }, "the id the frame was pushed with")
         .def_property_readonly("time", [](const Record& r) { return r.time; },
                                "presentation time in seconds; nan for frames pushed by hand")
-        .def_property_readonly("templates", &templatesOf, "each template's (x, y, peak)");
+        .def_property_readonly("templates", &templatesOf,
+                               "each template's measurement: a dict of the fields of TEMPLATE_FIELDS");
     py::list described;
     for (const regviafft::RecordField& field : regviafft::recordFields()) {
-        record.def_property_readonly(field.name(), [field](const Record& r) { return fieldValue(field, r); });
+        record.def_property_readonly(field.name(), [field](const Record& r) { return fieldValue(field, r.record); });
         described.append(py::make_tuple(field.name(), typeName(field.type())));
     }
     m.attr("RECORD_FIELDS") = described;
+    py::list templateDescribed;
+    for (const regviafft::TemplateField& field : regviafft::templateFields())
+        templateDescribed.append(py::make_tuple(field.name(), typeName(field.type())));
+    m.attr("TEMPLATE_FIELDS") = templateDescribed;
     record.def("to_dict", &asDict, "the record as a plain dict of its attributes, the templates left out")
         .def("__repr__", [](const Record& r) {
             char text[160];

@@ -1,12 +1,13 @@
 // The camera path of a stream and the correction of each frame: one class per
 // path mode behind one small interface. Frames go in in push order, each with
-// the camera's position on its path; their corrections come out in the same
+// the camera's place on its path; their corrections come out in the same
 // order once final.
 #ifndef REGVIAFFT_STABILIZER_CAMERA_PATH_H
 #define REGVIAFFT_STABILIZER_CAMERA_PATH_H
 
 #include <memory>
 
+#include "correction_budget.h"
 #include "regviafft/stabilizer.h"
 
 namespace regviafft {
@@ -18,22 +19,11 @@ enum class PathStep {
     Off,     // on no path (a frame passed through); the next one starts anew
 };
 
-struct Correction {
-    double x = 0.0;  // content moves this many pixels right
-    double y = 0.0;  // and down
-};
-
-// The largest correction along each axis, in pixels.
-struct Budget {
-    double x = 0.0;
-    double y = 0.0;
-};
-
 struct PathSample {
     PathStep step = PathStep::Follow;
-    double x = 0.0;  // the camera's position on its path, in pixels
-    double y = 0.0;
-    Correction applied;  // what the measurement applied itself (design mode only)
+    Pose pose;           // the camera's place on its path
+    bool still = false;  // the camera has stood still for a while: no correction is needed
+    Pose applied;        // what the measurement applied itself (design mode only)
 };
 
 class CameraPath {
@@ -44,17 +34,13 @@ public:
     virtual void push(const PathSample& sample) = 0;
     // The correction of the oldest frame whose correction has not been taken,
     // when it is final; false while it waits for later frames.
-    virtual bool take(Correction& correction) = 0;
+    virtual bool take(Pose& correction) = 0;
     // End of stream: every correction becomes final.
     virtual void finish() = 0;
 };
 
 // The path of the settings' mode, limited to their budget.
 std::unique_ptr<CameraPath> makeCameraPath(const Settings& resolved);
-
-// Offsets up to part of the budget pass unchanged; beyond, they approach the
-// budget smoothly and never exceed it. A budget of 0 allows no correction.
-double limitToBudget(double offset, double budget);
 
 }  // namespace regviafft
 

@@ -9,22 +9,8 @@ namespace {
 
 // A peak this much below the scene's usual one means the templates lost it.
 constexpr double kLostPeakShare = 0.25;
-// Distance, in pixels, within which a template agrees with the selection.
-constexpr double kAgreementRadius = 1.0;
 
 }  // namespace
-
-int agreeingTemplates(const MotionRecord& record)
-{
-    int agreeing = 0;
-    for (int k = 0; k < record.templateCount; ++k) {
-        const TemplateMotion& t = record.templates[k];
-        if (t.peak > 0.0 &&
-            std::hypot(t.x - record.motionX, t.y - record.motionY) <= kAgreementRadius)
-            ++agreeing;
-    }
-    return agreeing;
-}
 
 void CutDetector::restart()
 {
@@ -43,7 +29,7 @@ double CutDetector::medianPeak() const
 bool CutDetector::judge(const MotionRecord& record, bool plausible)
 {
     const bool lostPeak = count_ > 0 && record.peak < kLostPeakShare * medianPeak();
-    const bool fewAgree = 2 * agreeingTemplates(record) <= record.templateCount;
+    const bool fewAgree = 2 * record.inliers <= record.templateCount;
     if (!plausible || (lostPeak && fewAgree))
         return true;
     peaks_[next_] = record.peak;

@@ -12,9 +12,9 @@ class CutDetector {
 public:
     // Forgets the peaks of the previous scene.
     void restart();
-    // A measured frame is a cut when its selected peak is under a quarter of
-    // the median of the recent accepted peaks and at most half of its
-    // templates agree with the selected motion, or when the motion failed the
+    // A measured frame is a cut when its peak is under a quarter of the
+    // median of the recent accepted peaks and at most half of its templates
+    // agree with its fitted motion, or when the motion failed the
     // plausibility bound. A frame that is not a cut has its peak remembered.
     bool judge(const MotionRecord& record, bool plausible);
 
@@ -26,9 +26,6 @@ private:
     int count_ = 0;
     int next_ = 0;
 };
-
-// Templates whose own shift lies within a pixel of the selected motion.
-int agreeingTemplates(const MotionRecord& record);
 
 }  // namespace regviafft
 

@@ -177,23 +177,31 @@ cv::Mat planeMat(const Plane& plane, const PlaneLayout& layout, bool& flipped)
                    static_cast<size_t>(flipped ? -plane.stride : plane.stride));
 }
 
-// Bilinear warp: output (x, y) samples input at the centre-relative zoom
-// minus the offset; flipped rows are folded into the map.
+// Bilinear warp: the output pixel at p samples the input at
+// c + R(-angle) (share (p - c) - offset) / scale about the plane's centre c;
+// flipped rows are folded into the map.
 void warpPlane(const Plane& src, const Plane& dst, const PlaneLayout& layout, double ox,
-               double oy, double share, Border border)
+               double oy, const RenderGeometry& g)
 {
     bool srcFlipped = false, dstFlipped = false;
     const cv::Mat in = planeMat(src, layout, srcFlipped);
     cv::Mat out = planeMat(dst, layout, dstFlipped);
     const double cx = (layout.width - 1) / 2.0, cy = (layout.height - 1) / 2.0;
     const double bottom = layout.height - 1;
+    // Rows of the matrices as laid out in memory: row = base + sign * y.
     const double outSign = dstFlipped ? -1.0 : 1.0, outBase = dstFlipped ? bottom : 0.0;
     const double inSign = srcFlipped ? -1.0 : 1.0, inBase = srcFlipped ? bottom : 0.0;
-    const cv::Matx23d map(share, 0.0, cx - cx * share - ox,
-                          0.0, inSign * outSign * share,
-                          inSign * (cy + (outBase - cy) * share - oy) + inBase);
+    const double c = std::cos(g.angle) / g.scale, s = std::sin(g.angle) / g.scale;
+    // input (x, y) = centre + [c s; -s c] (share (output - centre) - offset)
+    const double ax = g.shownShare * c, bx = g.shownShare * s;
+    const double ay = -g.shownShare * s, by = g.shownShare * c;
+    const double tx = cx - ax * cx - bx * cy - (c * ox + s * oy);
+    const double ty = cy - ay * cx - by * cy - (-s * ox + c * oy);
+    // Folding in the flips: output y = outBase + outSign * row, input row = inBase + inSign * y.
+    const cv::Matx23d map(ax, bx * outSign, tx + bx * outBase,
+                          inSign * ay, inSign * by * outSign, inSign * (ty + by * outBase) + inBase);
     const cv::Scalar black(layout.black[0], layout.black[1], layout.black[2], layout.black[3]);
-    const int borderMode = border == Border::Edge ? cv::BORDER_REPLICATE : cv::BORDER_CONSTANT;
+    const int borderMode = g.border == Border::Edge ? cv::BORDER_REPLICATE : cv::BORDER_CONSTANT;
     cv::warpAffine(in, out, map, out.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, borderMode,
                    black);
 }
@@ -254,8 +262,8 @@ void FrameRenderer::render(const FrameView& input, const FrameView& output,
         }
         const bool whole = ox == std::floor(ox) && oy == std::floor(oy);
         const bool edge = g.border == Border::Edge;
-        if (g.shownShare != 1.0)
-            warpPlane(source.planes[p], output.planes[p], layout, ox, oy, g.shownShare, g.border);
+        if (g.shownShare != 1.0 || g.angle != 0.0 || g.scale != 1.0)
+            warpPlane(source.planes[p], output.planes[p], layout, ox, oy, g);
         else if (whole)
             shiftPlane(source.planes[p], output.planes[p], layout, std::lround(ox), std::lround(oy), edge);
         else

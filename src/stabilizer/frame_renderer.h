@@ -1,7 +1,7 @@
-// Renders a frame shifted by its correction: whole pixels by row copies,
-// fractions of a pixel by a fixed bilinear blend, the crop zoom by the image
-// library's warp; every plane of 4:2:0 frames with chroma moved by half the
-// offset.
+// Renders a frame moved by its correction: whole pixels by row copies,
+// fractions of a pixel by a fixed bilinear blend, a turn, a zoom or the crop
+// zoom by the image library's bilinear warp; every plane of 4:2:0 frames at
+// its own resolution, chroma moved by half the offset.
 #ifndef REGVIAFFT_STABILIZER_FRAME_RENDERER_H
 #define REGVIAFFT_STABILIZER_FRAME_RENDERER_H
 
@@ -12,9 +12,13 @@
 
 namespace regviafft {
 
+// The content turns by `angle` and zooms by `scale` about the frame's centre,
+// then moves by the offset; the crop zoom magnifies the result.
 struct RenderGeometry {
     double offsetX;     // content moves this many pixels right
     double offsetY;     // and down
+    double angle;       // radians, clockwise as seen
+    double scale;
     double shownShare;  // 1, or less to zoom in about the centre
     Border border;
     bool wholePixel;

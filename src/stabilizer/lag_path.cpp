@@ -107,10 +107,10 @@ double lagCorrection(const double* path, int count, int at, double sigma, double
                                         (kBlendFull - kBlendStart));
         smooth = (1.0 - blend) * line.value + blend * quadratic.value;
     }
-    return limitToBudget(path[at] - smooth, budget);
+    return path[at] - smooth;
 }
 
-LagPath::LagPath(int lag, double sigma, Budget budget)
+LagPath::LagPath(int lag, double sigma, const CorrectionBudget& budget)
     : lag_(lag), sigma_(sigma), budget_(budget),
       framesBack_(static_cast<int>(std::ceil(kSigmasBack * sigma)))
 {
@@ -128,7 +128,7 @@ void LagPath::push(const PathSample& sample)
         lastBreak_ = index;
         pathStart_ = index;
     }
-    points_.push_back({sample.x, sample.y, sample.step != PathStep::Off, pathStart_});
+    points_.push_back({sample.pose, sample.step != PathStep::Off, pathStart_});
 }
 
 bool LagPath::isFinal(std::int64_t index) const
@@ -136,29 +136,33 @@ bool LagPath::isFinal(std::int64_t index) const
     return !at(index).onPath || finished_ || pushed_ - 1 >= index + lag_ || lastBreak_ > index;
 }
 
-Correction LagPath::correctionOf(std::int64_t t) const
+Pose LagPath::correctionOf(std::int64_t t) const
 {
     const Point& point = at(t);
-    if (!point.onPath)
+    if (!point.onPath || !(budget_.x() > 0.0) || !(budget_.y() > 0.0))
         return {};
     const std::int64_t first = std::max({point.pathStart, t - framesBack_, firstKept_});
     const std::int64_t last = std::min(t + lag_, pushed_ - 1);
-    std::vector<double> xs, ys;
+    std::vector<double> xs, ys, angles, logScales;
     for (std::int64_t i = first; i <= last; ++i) {
         const Point& p = at(i);
         // A window never crosses into the next path.
         if (i > t && (!p.onPath || p.pathStart != point.pathStart))
             break;
-        xs.push_back(p.x);
-        ys.push_back(p.y);
+        xs.push_back(p.pose.x);
+        ys.push_back(p.pose.y);
+        angles.push_back(p.pose.angle);
+        logScales.push_back(p.pose.logScale);
     }
     const int count = static_cast<int>(xs.size());
     const int position = static_cast<int>(t - first);
-    return {lagCorrection(xs.data(), count, position, sigma_, budget_.x),
-            lagCorrection(ys.data(), count, position, sigma_, budget_.y)};
+    return budget_.limit({lagCorrection(xs.data(), count, position, sigma_, budget_.x()),
+                          lagCorrection(ys.data(), count, position, sigma_, budget_.y()),
+                          lagCorrection(angles.data(), count, position, sigma_, budget_.angle()),
+                          lagCorrection(logScales.data(), count, position, sigma_, budget_.logScale())});
 }
 
-bool LagPath::take(Correction& correction)
+bool LagPath::take(Pose& correction)
 {
     if (nextOut_ == pushed_ || !isFinal(nextOut_))
         return false;

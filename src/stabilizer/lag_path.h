@@ -19,26 +19,25 @@ namespace regviafft {
 // its path ends; no window crosses into another path.
 class LagPath final : public CameraPath {
 public:
-    LagPath(int lag, double sigma, Budget budget);
+    LagPath(int lag, double sigma, const CorrectionBudget& budget);
     std::unique_ptr<CameraPath> clone() const override;
     void push(const PathSample& sample) override;
-    bool take(Correction& correction) override;
+    bool take(Pose& correction) override;
     void finish() override { finished_ = true; }
 
 private:
     struct Point {
-        double x;
-        double y;
+        Pose pose;
         bool onPath;
         std::int64_t pathStart;  // index of the frame its path started on
     };
     const Point& at(std::int64_t index) const { return points_[index - firstKept_]; }
     bool isFinal(std::int64_t index) const;
-    Correction correctionOf(std::int64_t index) const;
+    Pose correctionOf(std::int64_t index) const;
 
     int lag_;
     double sigma_;
-    Budget budget_;
+    CorrectionBudget budget_;
     int framesBack_;               // history a window reaches back
     std::deque<Point> points_;     // from firstKept_ to the last pushed
     std::int64_t firstKept_ = 0;
@@ -49,8 +48,10 @@ private:
     bool finished_ = false;
 };
 
-// Correction of the frame at index `at` of path[0..count-1], the camera path
-// over its window, limited to the budget.
+// Correction of the frame at index `at` of path[0..count-1], one axis of the
+// camera path over its window: the path less its smooth value. `budget` (what
+// the axis alone may spend) judges how much a line would spend where the
+// camera accelerates; the correction itself is not limited here.
 double lagCorrection(const double* path, int count, int at, double sigma, double budget);
 
 }  // namespace regviafft

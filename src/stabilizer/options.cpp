@@ -24,6 +24,11 @@ OptionTable<Settings> makeTable()
         {"causal", "a damped tracker that reacts at once, with no latency"},
         {"lag", "a line fit over the look-ahead, the steadiest"},
     };
+    const std::vector<OptionChoice> models = {
+        {"translation", "a shift"},
+        {"rotation", "a shift and a turn about the frame's centre"},
+        {"similarity", "a shift, a turn and a uniform zoom"},
+    };
     const std::vector<OptionChoice> borders = {
         {"black", "uncovered pixels are black"},
         {"edge", "uncovered pixels repeat the nearest edge"},
@@ -45,14 +50,23 @@ OptionTable<Settings> makeTable()
          fieldAccess(&Settings::budgetPercent)},
         {"border", "BORDER", "what fills the edge the picture moves away from",
          OptionRule::choice(borders), "", {"border"}, fieldAccess(&Settings::border)},
+        {"motion-model", "MODEL", "what the camera's motion between frames is measured as (not in design mode)",
+         OptionRule::choice(models), "", {"motionModel"}, fieldAccess(&Settings::motionModel)},
+        {"tripod", nullptr,
+         "lock the view to the first frame of each shot, for a camera meant to stand still, "
+         "until the budget cannot hold it",
+         OptionRule::flag(), "", {"tripod"}, fieldAccess(&Settings::tripod)},
         {"whole-pixel", nullptr, "move the picture by whole pixels only: no interpolation, a little less steady",
          OptionRule::flag(), "", {"wholePixel"}, fieldAccess(&Settings::wholePixel)},
+        {"grid", "CxR", "columns and rows of cells over the frame, one template measured in each (not in design mode)",
+         OptionRule::pair(1, kMaxGridSide), "from the frame size", {"gridColumns", "gridRows"},
+         pairAccess(&Settings::gridColumns, &Settings::gridRows)},
         {"template-size", "WxH",
          "size of the patches motion is measured on, in pixels; the largest move measured per "
          "frame is half of it",
          OptionRule::pair(1, kMaxFrameSide), "from the frame size", {"templateWidth", "templateHeight"},
          pairAccess(&Settings::templateWidth, &Settings::templateHeight)},
-        {"templates", "N", "how many patches motion is measured on",
+        {"templates", "N", "design mode: how many patches the registration object measures on",
          OptionRule::wholeNumber(1, kMaxTemplates),
          std::to_string(kMaxTemplates) + ", as many as the registration object holds",
          {"templateCount"}, fieldAccess(&Settings::templateCount)},

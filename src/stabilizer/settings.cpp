@@ -23,6 +23,18 @@ constexpr int kSmallestTemplateSide = 8;
 // quarters of the analysed frame's shorter side.
 constexpr int kShorterSidePerTemplate = 2;
 constexpr int kMarginsPerTemplate = 4;
+// The grid's cells are about this many analysed pixels a side, and the grid
+// between these counts: enough templates to outvote a subject, few enough to
+// stay cheap, and cells large enough for a template that measures a fast move.
+constexpr int kCellSide = 80;
+constexpr int kFewestColumns = 4;
+constexpr int kMostColumns = 6;
+constexpr int kFewestRows = 3;
+constexpr int kMostRows = 4;
+// A grid template larger than this would reach across its neighbours' cells;
+// cells hold at least twice the smallest template.
+constexpr int kLargestGridTemplateSide = 64;
+constexpr int kSmallestCellSide = 2 * kSmallestTemplateSide;
 
 [[noreturn]] void refuse(const std::string& field, const std::string& rule)
 {
@@ -51,12 +63,19 @@ int defaultDivisor(const Settings& s)
     return largestPowerOfTwoUpTo(std::max(1, std::min(s.width, s.height) / kAnalysedShorterSide));
 }
 
-// Analysed template side for a frame reduced by divisor.
+// Analysed template side for a frame reduced by divisor: the registration
+// object's large templates, or the largest that fits a cell of the grid.
 int defaultAnalysedTemplateSide(const Settings& s, int divisor)
 {
     const int analysedShorter = std::min(s.width, s.height) / divisor;
-    const int fitting = largestPowerOfTwoUpTo(std::max(1, analysedShorter / kShorterSidePerTemplate));
-    const int side = std::min(kLargestDefaultTemplateSide, fitting);
+    int side = 0;
+    if (s.mode == PathMode::Design) {
+        const int fitting = largestPowerOfTwoUpTo(std::max(1, analysedShorter / kShorterSidePerTemplate));
+        side = std::min(kLargestDefaultTemplateSide, fitting);
+    } else {
+        const int cell = std::min(s.width / divisor / *s.gridColumns, s.height / divisor / *s.gridRows);
+        side = std::min(kLargestGridTemplateSide, largestPowerOfTwoUpTo(std::max(1, cell)));
+    }
     if (side < kSmallestTemplateSide) {
         std::ostringstream message;
         message << "and height make a " << s.width << "x" << s.height
@@ -119,6 +138,13 @@ Settings resolveSettings(const Settings& settings)
     if (!s.divisor)
         s.divisor = defaultDivisor(s);
     requireWhole("divisor", *s.divisor, 1, std::min(s.width, s.height));
+    if (!s.gridColumns || !s.gridRows) {
+        const int width = s.width / *s.divisor, height = s.height / *s.divisor;
+        s.gridColumns = std::max(1, std::min(std::clamp(width / kCellSide, kFewestColumns, kMostColumns),
+                                             width / kSmallestCellSide));
+        s.gridRows = std::max(1, std::min(std::clamp(height / kCellSide, kFewestRows, kMostRows),
+                                          height / kSmallestCellSide));
+    }
     if (!s.templateWidth || !s.templateHeight) {
         const int side = defaultAnalysedTemplateSide(s, *s.divisor) * *s.divisor;
         s.templateWidth = s.templateWidth.value_or(side);

@@ -3,20 +3,23 @@
 #include <cmath>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
+#include "camera_motion.h"
 #include "camera_path.h"
 #include "cut_detector.h"
+#include "design_estimator.h"
 #include "frame_planes.h"
 #include "frame_renderer.h"
-#include "motion_estimator.h"
+#include "kernels.h"
 #include "regviafft/stabilizer.h"
 
 namespace regviafft {
 namespace {
 
-constexpr double kPercent = 100.0;
+constexpr double kDegreesPerRadian = 57.29577951308232;
 
 // The nearest whole pixel, or the next one towards zero where the nearest
 // would leave the budget.
@@ -30,75 +33,97 @@ double wholePixels(double correction, double budget)
 
 struct Stabilizer::Impl {
     explicit Impl(const Settings& resolved)
-        : settings(resolved), estimator(resolved), path(makeCameraPath(resolved)),
-          budgetX(resolved.budgetPercent / kPercent * resolved.width),
-          budgetY(resolved.budgetPercent / kPercent * resolved.height)
+        : settings(resolved), path(makeCameraPath(resolved)), budget(resolved)
     {
+        if (resolved.mode == PathMode::Design)
+            design.emplace(resolved);
+        else
+            camera.emplace(resolved);
     }
     Impl(const Impl& other)
-        : settings(other.settings), estimator(other.estimator), cuts(other.cuts),
-          path(other.path->clone()), renderer(other.renderer), budgetX(other.budgetX),
-          budgetY(other.budgetY), waiting(other.waiting), pushed(other.pushed),
-          templatesPlaced(other.templatesPlaced), finished(other.finished), pathX(other.pathX),
-          pathY(other.pathY)
+        : settings(other.settings), design(other.design), camera(other.camera), cuts(other.cuts),
+          path(other.path->clone()), budget(other.budget), renderer(other.renderer),
+          waiting(other.waiting), pushed(other.pushed), templatesPlaced(other.templatesPlaced),
+          finished(other.finished), pose(other.pose)
     {
     }
 
     PathStep measure(const FrameView& frame, MotionRecord& record);
     PathStep startPath(MotionRecord& record, bool placed);
+    PathStep followPath(MotionRecord& record);
+    Pose finalCorrection(const Pose& correction) const;
 
     Settings settings;
-    MotionEstimator estimator;
+    std::optional<DesignEstimator> design;  // Design mode's measurement
+    std::optional<CameraMotion> camera;     // every other mode's
     CutDetector cuts;
     std::unique_ptr<CameraPath> path;
+    CorrectionBudget budget;
     FrameRenderer renderer;
-    double budgetX;
-    double budgetY;
 
     std::deque<MotionRecord> waiting;  // pushed, correction not yet final
     std::int64_t pushed = 0;           // index of the next frame
     bool templatesPlaced = false;
     bool finished = false;
-    double pathX = 0.0;                // the camera's position on the current path
-    double pathY = 0.0;
+    Pose pose;                         // the camera's place on the current path
 };
 
 PathStep Stabilizer::Impl::startPath(MotionRecord& record, bool placed)
 {
-    pathX = pathY = 0.0;
-    record.pathX = record.pathY = 0.0;
+    pose = {};
+    record.pathX = record.pathY = record.pathRotation = 0.0;
+    record.pathScale = 1.0;
     // A black or faded-in start: placement is tried again on the next frame.
     return placed ? PathStep::Start : PathStep::Off;
 }
 
+PathStep Stabilizer::Impl::followPath(MotionRecord& r)
+{
+    pose.x += r.motionX;
+    pose.y += r.motionY;
+    pose.angle += r.rotation / kDegreesPerRadian;
+    pose.logScale += std::log(r.scale);
+    r.pathX = pose.x;
+    r.pathY = pose.y;
+    r.pathRotation = pose.angle * kDegreesPerRadian;
+    r.pathScale = std::exp(pose.logScale);
+    return PathStep::Follow;
+}
+
 PathStep Stabilizer::Impl::measure(const FrameView& frame, MotionRecord& r)
 {
-    if (settings.mode == PathMode::Design) {
-        estimator.runDesign(frame, r);
-        pathX += r.wholeMotionX;
-        pathY += r.wholeMotionY;
-        r.pathX = pathX;
-        r.pathY = pathY;
+    if (design) {
+        design->run(frame, r);
+        // Run's own path follows whole pixels.
+        pose.x += r.wholeMotionX;
+        pose.y += r.wholeMotionY;
+        r.pathX = pose.x;
+        r.pathY = pose.y;
         return r.analysed ? PathStep::Follow : PathStep::Off;
     }
-    estimator.loadFrame(frame);
+    camera->load(frame);
     if (!templatesPlaced) {
-        templatesPlaced = estimator.placeTemplates(r);
+        templatesPlaced = camera->start(r);
         return startPath(r, templatesPlaced);
     }
-    estimator.measure(r);
-    r.cut = cuts.judge(r, estimator.plausible(r));
-    if (!r.cut) {
-        pathX += r.motionX;
-        pathY += r.motionY;
-        r.pathX = pathX;
-        r.pathY = pathY;
-        return PathStep::Follow;
-    }
+    camera->measure(r);
+    r.cut = cuts.judge(r, !motionImplausible(r.wholeMotionX, r.wholeMotionY, settings.width,
+                                             settings.height));
+    if (!r.cut)
+        return followPath(r);
     cuts.restart();
     MotionRecord placement;  // the cut frame keeps what was measured on it
-    templatesPlaced = estimator.placeTemplates(placement);
+    templatesPlaced = camera->start(placement);
     return startPath(r, templatesPlaced);
+}
+
+// Whole pixels move the picture without interpolation, so without a turn or
+// a zoom either.
+Pose Stabilizer::Impl::finalCorrection(const Pose& c) const
+{
+    if (!settings.wholePixel)
+        return c;
+    return {wholePixels(c.x, budget.x()), wholePixels(c.y, budget.y()), 0.0, 0.0};
 }
 
 Stabilizer::Stabilizer(const Settings& settings)
@@ -129,7 +154,10 @@ void Stabilizer::push(const FrameView& frame, std::int64_t id)
     record.id = id;
     record.index = s.pushed;
     const PathStep step = s.measure(frame, record);
-    s.path->push({step, record.pathX, record.pathY, {record.correctionX, record.correctionY}});
+    const bool still = s.camera && s.camera->still();
+    const Pose onPath{record.pathX, record.pathY, record.pathRotation / kDegreesPerRadian,
+                      std::log(record.pathScale)};
+    s.path->push({step, onPath, still, {record.correctionX, record.correctionY, 0.0, 0.0}});
     s.waiting.push_back(record);
     ++s.pushed;
 }
@@ -139,17 +167,16 @@ Pull Stabilizer::pull(MotionRecord& record)
     Impl& s = *impl_;
     if (s.waiting.empty())
         return s.finished ? Pull::End : Pull::NeedInput;
-    Correction correction;
+    Pose correction;
     if (!s.path->take(correction))
         return Pull::NeedInput;
     record = s.waiting.front();
     s.waiting.pop_front();
+    correction = s.finalCorrection(correction);
     record.correctionX = correction.x;
     record.correctionY = correction.y;
-    if (s.settings.wholePixel) {
-        record.correctionX = wholePixels(record.correctionX, s.budgetX);
-        record.correctionY = wholePixels(record.correctionY, s.budgetY);
-    }
+    record.correctionRotation = correction.angle * kDegreesPerRadian;
+    record.correctionScale = std::exp(correction.logScale);
     return Pull::Ready;
 }
 
@@ -173,14 +200,17 @@ void Stabilizer::render(const MotionRecord& record, const FrameView& input,
     if (input.format != output.format)
         throw std::invalid_argument(std::string("render: output is ") + formatName(output.format) +
                                     ", input " + formatName(input.format));
-    if (!std::isfinite(record.correctionX) || !std::isfinite(record.correctionY))
+    if (!std::isfinite(record.correctionX) || !std::isfinite(record.correctionY) ||
+        !std::isfinite(record.correctionRotation) || !(record.correctionScale > 0.0) ||
+        !std::isfinite(record.correctionScale))
         throw std::invalid_argument("render: record correction is not finite");
     const double shown = s.settings.border == Border::Crop
-                             ? cropShare(input.format, input.width, input.height, s.budgetX, s.budgetY)
+                             ? cropShare(input.format, input.width, input.height, s.budget.x(), s.budget.y())
                              : 1.0;
     s.renderer.render(input, output,
-                      {record.correctionX, record.correctionY, shown, s.settings.border,
-                       s.settings.wholePixel, s.settings.fullRange});
+                      {record.correctionX, record.correctionY, record.correctionRotation / kDegreesPerRadian,
+                       record.correctionScale, shown, s.settings.border, s.settings.wholePixel,
+                       s.settings.fullRange});
 }
 
 int Stabilizer::latency() const

@@ -23,8 +23,11 @@ bool endsWith(const std::string& text, const char* ending)
     return text.size() >= n && text.compare(text.size() - n, n, ending) == 0;
 }
 
-// The host's own column, before the record's fields.
+// The host's own column, before the record's fields, and after them the
+// templates: in CSV one column of their inlier flags, in JSON every field.
 constexpr const char* kTimeColumn = "time";
+constexpr const char* kInliersColumn = "template_inliers";
+constexpr const char* kTemplatesKey = "templates";
 constexpr int kTimeDigits = 6;
 // Motions are measured to well below a thousandth of a pixel; more digits
 // would only show the last bits of the arithmetic.
@@ -39,7 +42,8 @@ std::string decimal(double value, int digits)
 }
 
 // A field's value as CSV writes it; JSON writes truths as true and false.
-std::string cell(const regviafft::RecordField& field, const regviafft::MotionRecord& record, bool json)
+template <typename Struct>
+std::string cell(const regviafft::FieldOf<Struct>& field, const Struct& record, bool json)
 {
     switch (field.type()) {
     case regviafft::FieldType::Integer:
@@ -52,18 +56,41 @@ std::string cell(const regviafft::RecordField& field, const regviafft::MotionRec
     return json ? (field.truth(record) ? "true" : "false") : (field.truth(record) ? "1" : "0");
 }
 
+// 1 for each template that agrees with the camera's motion, 0 for the others.
+std::string inlierFlags(const regviafft::MotionRecord& record)
+{
+    std::string flags;
+    for (int k = 0; k < record.templateCount; ++k)
+        flags += record.templates[k].inlier ? '1' : '0';
+    return flags;
+}
+
 void writeCsv(std::FILE* file, const std::vector<FrameLog>& log)
 {
     std::fputs(kTimeColumn, file);
     for (const regviafft::RecordField& field : regviafft::recordFields())
         std::fprintf(file, ",%s", field.name());
-    std::fputc('\n', file);
+    std::fprintf(file, ",%s\n", kInliersColumn);
     for (const FrameLog& entry : log) {
         std::fputs(decimal(entry.seconds, kTimeDigits).c_str(), file);
         for (const regviafft::RecordField& field : regviafft::recordFields())
             std::fprintf(file, ",%s", cell(field, entry.record, false).c_str());
-        std::fputc('\n', file);
+        std::fprintf(file, ",%s\n", inlierFlags(entry.record).c_str());
     }
+}
+
+void writeJsonTemplates(std::FILE* file, const regviafft::MotionRecord& record)
+{
+    std::fprintf(file, ", \"%s\": [", kTemplatesKey);
+    for (int k = 0; k < record.templateCount; ++k) {
+        const char* separator = "{";
+        for (const regviafft::TemplateField& field : regviafft::templateFields()) {
+            std::fprintf(file, "%s\"%s\": %s", separator, field.name(), cell(field, record.templates[k], true).c_str());
+            separator = ", ";
+        }
+        std::fputs(k + 1 < record.templateCount ? "}, " : "}", file);
+    }
+    std::fputc(']', file);
 }
 
 void writeJson(std::FILE* file, const std::vector<FrameLog>& log)
@@ -73,6 +100,7 @@ void writeJson(std::FILE* file, const std::vector<FrameLog>& log)
         std::fprintf(file, "  {\"%s\": %s", kTimeColumn, decimal(log[i].seconds, kTimeDigits).c_str());
         for (const regviafft::RecordField& field : regviafft::recordFields())
             std::fprintf(file, ", \"%s\": %s", field.name(), cell(field, log[i].record, true).c_str());
+        writeJsonTemplates(file, log[i].record);
         std::fprintf(file, "}%s\n", i + 1 < log.size() ? "," : "");
     }
     std::fputs("]\n", file);

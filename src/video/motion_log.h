@@ -16,12 +16,15 @@ struct FrameLog {
 };
 
 // One record per frame: its time in seconds, then the record's fields in the
-// order and with the names of regviafft::recordFields(). The format follows
-// the name: .csv or .json. Throws Failure.
+// order and with the names of regviafft::recordFields(), then its templates
+// (CSV: template_inliers, a 1 or 0 for each template that agrees with the
+// camera's motion or not; JSON: templates, every field of
+// regviafft::templateFields()). The format follows the name: .csv or .json.
+// Throws Failure.
 void writeMotionLog(const std::string& path, const std::vector<FrameLog>& log);
 
-// The camera path and the smoothed path over time for both axes, cuts
-// marked, as a PNG image. Throws Failure.
+// The camera path and the smoothed path over time for both axes and the
+// roll, cuts marked, as a PNG image. Throws Failure.
 void writePathPlot(const std::string& path, const std::vector<FrameLog>& log);
 
 }  // namespace video

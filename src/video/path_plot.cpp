@@ -23,6 +23,7 @@ struct Axis {
     const char* name;
     double (*camera)(const regviafft::MotionRecord&);
     double (*correction)(const regviafft::MotionRecord&);
+    double leastRange = 1.0;
 };
 
 const Axis kAxes[] = {
@@ -30,7 +31,10 @@ const Axis kAxes[] = {
      [](const regviafft::MotionRecord& r) { return r.correctionX; }},
     {"vertical (px)", [](const regviafft::MotionRecord& r) { return r.pathY; },
      [](const regviafft::MotionRecord& r) { return r.correctionY; }},
+    {"roll (degrees)", [](const regviafft::MotionRecord& r) { return r.pathRotation; },
+     [](const regviafft::MotionRecord& r) { return r.correctionRotation; }, 0.1},
 };
+constexpr int kPanels = sizeof kAxes / sizeof kAxes[0];
 
 std::string label(double value)
 {
@@ -50,8 +54,9 @@ void drawPanel(cv::Mat& canvas, int top, const Axis& axis, const std::vector<Fra
         lo = std::min({lo, camera, smooth});
         hi = std::max({hi, camera, smooth});
     }
-    if (hi - lo < 1.0)
-        hi = lo + 1.0;
+    // A flat path still gets an axis of some extent.
+    if (hi - lo < axis.leastRange)
+        hi = lo + axis.leastRange;
     const double tEnd = std::max(log.back().seconds, log.front().seconds + 1e-3);
     const auto x = [&](double seconds) {
         return kLeft + static_cast<int>((seconds - log.front().seconds) / (tEnd - log.front().seconds) * plotWidth);
@@ -62,7 +67,7 @@ void drawPanel(cv::Mat& canvas, int top, const Axis& axis, const std::vector<Fra
     for (int tick = 0; tick <= 4; ++tick) {
         const double value = lo + (hi - lo) * tick / 4.0;
         cv::line(canvas, {kLeft, y(value)}, {kLeft + plotWidth, y(value)}, kGrid, 1);
-        cv::putText(canvas, label(std::round(value * 10) / 10), {5, y(value) + 5}, kFont, 0.45, kInk, 1, cv::LINE_AA);
+        cv::putText(canvas, label(std::round(value * 100) / 100), {5, y(value) + 5}, kFont, 0.45, kInk, 1, cv::LINE_AA);
     }
     for (const FrameLog& e : log)
         if (e.record.cut)
@@ -84,7 +89,7 @@ void drawPanel(cv::Mat& canvas, int top, const Axis& axis, const std::vector<Fra
 
 void drawLegend(cv::Mat& canvas)
 {
-    const int y = 2 * kPanelHeight + 20;
+    const int y = kPanels * kPanelHeight + 20;
     cv::line(canvas, {kLeft, y}, {kLeft + 30, y}, kCamera, 2);
     cv::putText(canvas, "camera path", {kLeft + 40, y + 5}, kFont, 0.5, kInk, 1, cv::LINE_AA);
     cv::line(canvas, {kLeft + 200, y}, {kLeft + 230, y}, kSmooth, 2);
@@ -99,9 +104,9 @@ void writePathPlot(const std::string& path, const std::vector<FrameLog>& log)
 {
     if (log.empty())
         throw Failure("no frames to plot in " + path);
-    cv::Mat canvas(2 * kPanelHeight + 40, kWidth, CV_8UC3, kWhite);
-    drawPanel(canvas, 0, kAxes[0], log);
-    drawPanel(canvas, kPanelHeight, kAxes[1], log);
+    cv::Mat canvas(kPanels * kPanelHeight + 40, kWidth, CV_8UC3, kWhite);
+    for (int panel = 0; panel < kPanels; ++panel)
+        drawPanel(canvas, panel * kPanelHeight, kAxes[panel], log);
     drawLegend(canvas);
     bool written = false;
     try {

@@ -321,6 +321,10 @@ TEST(RegViaFFTStab, MessageAndMetaCarryTheRecordFieldsInOrderAfterTheTimes)
     std::vector<std::string> expected = {"timestamp", "stream-time", "running-time", "duration"};
     for (const regviafft::RecordField& field : regviafft::recordFields())
         expected.push_back(field.name());
+    expected.push_back("templates");
+    std::vector<std::string> templateExpected;
+    for (const regviafft::TemplateField& field : regviafft::templateFields())
+        templateExpected.push_back(field.name());
     const GType metaApi = g_type_from_name("GstRegViaFFTMotionMetaAPI");
     ASSERT_NE(metaApi, G_TYPE_INVALID);
     for (int t = 0; t < 5; ++t) {
@@ -328,6 +332,14 @@ TEST(RegViaFFTStab, MessageAndMetaCarryTheRecordFieldsInOrderAfterTheTimes)
         ASSERT_NE(message, nullptr);
         const GstStructure* posted = gst_message_get_structure(message);
         EXPECT_EQ(fieldNames(posted), expected);
+        // One structure per template, with the template fields.
+        gint64 templateCount = -1;
+        ASSERT_TRUE(gst_structure_get_int64(posted, "template_count", &templateCount));
+        const GValue* templates = gst_structure_get_value(posted, "templates");
+        ASSERT_EQ(gst_value_array_get_size(templates), static_cast<guint>(templateCount));
+        ASSERT_GT(templateCount, 0);
+        const GstStructure* first = gst_value_get_structure(gst_value_array_get_value(templates, 0));
+        EXPECT_EQ(fieldNames(first), templateExpected);
         GstBuffer* buffer = gst_harness_pull(element.harness);
         const auto* meta = reinterpret_cast<const GstRegViaFFTMotionMeta*>(gst_buffer_get_meta(buffer, metaApi));
         ASSERT_NE(meta, nullptr);

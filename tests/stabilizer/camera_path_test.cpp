@@ -1,5 +1,6 @@
-// Each camera path on its own, fed positions of known shape: a steady pan, a
-// step, a shake beyond the budget, a restart; and when corrections are final.
+// Each camera path on its own, fed positions of known shape: a steady pan and
+// roll, a step, a shake beyond the budget, a restart, a still camera, a
+// tripod's lock; and when corrections are final.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,12 +11,14 @@
 #include "camera_path.h"
 #include "causal_path.h"
 #include "lag_path.h"
+#include "tripod_path.h"
 
 namespace {
 
 using namespace regviafft;
 
-constexpr Budget kBudget{16.0, 9.0};
+// 5 % of a 320 x 180 frame.
+const CorrectionBudget kBudget(16.0, 9.0, 320, 180);
 constexpr double kTau = 25.0;
 constexpr double kSigma = 12.0;
 constexpr int kLag = 30;
@@ -28,15 +31,15 @@ std::vector<PathSample> along(const std::vector<double>& xs, const std::vector<d
 {
     std::vector<PathSample> samples;
     for (size_t t = 0; t < xs.size(); ++t)
-        samples.push_back({t == 0 ? PathStep::Start : PathStep::Follow, xs[t], ys[t], {}});
+        samples.push_back({t == 0 ? PathStep::Start : PathStep::Follow, {xs[t], ys[t], 0.0, 0.0}, false, {}});
     return samples;
 }
 
 // Every correction, taken as soon as it is final, then the rest at the end.
-std::vector<Correction> corrections(CameraPath& path, const std::vector<PathSample>& samples)
+std::vector<Pose> corrections(CameraPath& path, const std::vector<PathSample>& samples)
 {
-    std::vector<Correction> out;
-    Correction c;
+    std::vector<Pose> out;
+    Pose c;
     for (const PathSample& s : samples) {
         path.push(s);
         while (path.take(c))
@@ -48,7 +51,7 @@ std::vector<Correction> corrections(CameraPath& path, const std::vector<PathSamp
     return out;
 }
 
-double largestAfter(const std::vector<Correction>& cs, size_t first)
+double largestAfter(const std::vector<Pose>& cs, size_t first)
 {
     double largest = 0.0;
     for (size_t t = first; t < cs.size(); ++t)
@@ -56,15 +59,15 @@ double largestAfter(const std::vector<Correction>& cs, size_t first)
     return largest;
 }
 
-void expectWithinBudget(const std::vector<Correction>& cs, const char* what)
+void expectWithinBudget(const std::vector<Pose>& cs, const char* what)
 {
     for (size_t t = 0; t < cs.size(); ++t) {
-        EXPECT_LT(std::fabs(cs[t].x), kBudget.x) << what << " frame " << t;
-        EXPECT_LT(std::fabs(cs[t].y), kBudget.y) << what << " frame " << t;
+        EXPECT_LE(kBudget.reachX(cs[t]), kBudget.x()) << what << " frame " << t;
+        EXPECT_LE(kBudget.reachY(cs[t]), kBudget.y()) << what << " frame " << t;
     }
 }
 
-TEST(CameraPath, SteadyPanNeedsNoLastingCorrection)
+TEST(CameraPath, SteadyPanNeedsNoLastingPose)
 {
     std::vector<double> xs, ys;
     for (int t = 0; t < 400; ++t) {
@@ -73,13 +76,13 @@ TEST(CameraPath, SteadyPanNeedsNoLastingCorrection)
     }
     const std::vector<PathSample> pan = along(xs, ys);
     // The line fit follows a straight pan exactly, ends included.
-    const std::vector<Correction> lag = corrections(*lagged(), pan);
+    const std::vector<Pose> lag = corrections(*lagged(), pan);
     ASSERT_EQ(lag.size(), pan.size());
     EXPECT_LT(largestAfter(lag, 0), 1e-9);
     // The tracker starts at rest, so it lags the pan (within the budget), then
     // settles: after 14 time constants a critically damped error is below
     // (1 + 14) e^-14 of where it started.
-    const std::vector<Correction> tracked = corrections(*causal(), pan);
+    const std::vector<Pose> tracked = corrections(*causal(), pan);
     ASSERT_EQ(tracked.size(), pan.size());
     EXPECT_GT(largestAfter(tracked, 0), 1.0);
     EXPECT_LT(largestAfter(tracked, 350), 0.05);
@@ -93,11 +96,11 @@ TEST(CameraPath, StepIsFollowedNotHeldInBlack)
     for (int t = 60; t < 400; ++t)
         xs[t] = 40.0;
     for (auto make : {causal, lagged}) {
-        const std::vector<Correction> cs = corrections(*make(), along(xs, ys));
+        const std::vector<Pose> cs = corrections(*make(), along(xs, ys));
         ASSERT_EQ(cs.size(), xs.size());
         expectWithinBudget(cs, "step");
         // Still before the step (the look-ahead sees it coming only lag frames ahead).
-        EXPECT_LT(largestAfter(std::vector<Correction>(cs.begin(), cs.begin() + 60 - kLag), 0), 1e-9);
+        EXPECT_LT(largestAfter(std::vector<Pose>(cs.begin(), cs.begin() + 60 - kLag), 0), 1e-9);
         // The move is taken up: no lasting offset once the camera rests again
         // (14 time constants, as for the pan).
         EXPECT_LT(largestAfter(cs, 350), 0.05);
@@ -118,14 +121,15 @@ TEST(CameraPath, ShakeBeyondTheBudgetIsLimitedSmoothly)
         ys.push_back(y += jolt(random));
     }
     for (auto make : {causal, lagged}) {
-        const std::vector<Correction> cs = corrections(*make(), along(xs, ys));
+        const std::vector<Pose> cs = corrections(*make(), along(xs, ys));
         expectWithinBudget(cs, "shake");
         // The budget is used, not avoided.
-        EXPECT_GT(largestAfter(cs, 0), 0.8 * kBudget.y);
+        EXPECT_GT(largestAfter(cs, 0), 0.8 * kBudget.y());
     }
     // No budget, no correction.
-    CausalPath unbudgetedTracker(kTau, Budget{});
-    LagPath unbudgetedLag(kLag, kSigma, Budget{});
+    const CorrectionBudget none(0.0, 0.0, 320, 180);
+    CausalPath unbudgetedTracker(kTau, none);
+    LagPath unbudgetedLag(kLag, kSigma, none);
     EXPECT_EQ(largestAfter(corrections(unbudgetedTracker, along(xs, ys)), 0), 0.0);
     EXPECT_EQ(largestAfter(corrections(unbudgetedLag, along(xs, ys)), 0), 0.0);
     EXPECT_EQ(limitToBudget(3.0, 10.0), 3.0);  // below the knee: unchanged
@@ -151,12 +155,12 @@ TEST(CameraPath, RestartForgetsThePathBefore)
     const std::vector<PathSample> before(samples.begin(), samples.begin() + 80);
     std::vector<PathSample> after(samples.begin() + 80, samples.end());
     for (auto make : {causal, lagged}) {
-        const std::vector<Correction> whole = corrections(*make(), samples);
-        const std::vector<Correction> first = corrections(*make(), before);
-        const std::vector<Correction> second = corrections(*make(), after);
+        const std::vector<Pose> whole = corrections(*make(), samples);
+        const std::vector<Pose> first = corrections(*make(), before);
+        const std::vector<Pose> second = corrections(*make(), after);
         ASSERT_EQ(whole.size(), samples.size());
         for (size_t t = 0; t < whole.size(); ++t) {
-            const Correction& expected = t < 80 ? first[t] : second[t - 80];
+            const Pose& expected = t < 80 ? first[t] : second[t - 80];
             EXPECT_DOUBLE_EQ(whole[t].x, expected.x) << "frame " << t;
             EXPECT_DOUBLE_EQ(whole[t].y, expected.y) << "frame " << t;
         }
@@ -167,12 +171,12 @@ TEST(CameraPath, CorrectionsAreFinalInPushOrderAfterTheLookAhead)
 {
     // Two frames on no path, then a path: every frame's correction comes out
     // once, in order; off-path frames get none.
-    std::vector<PathSample> samples(2, PathSample{PathStep::Off, 0.0, 0.0, {}});
+    std::vector<PathSample> samples(2, PathSample{PathStep::Off, {}, false, {}});
     for (int t = 0; t < 50; ++t)
-        samples.push_back({t == 0 ? PathStep::Start : PathStep::Follow, std::sin(t / 3.0), 0.0, {}});
+        samples.push_back({t == 0 ? PathStep::Start : PathStep::Follow, {std::sin(t / 3.0), 0.0, 0.0, 0.0}, false, {}});
     LagPath lag(kLag, kSigma, kBudget);
     CausalPath tracker(kTau, kBudget);
-    Correction c;
+    Pose c;
     size_t taken = 0;
     for (size_t t = 0; t < samples.size(); ++t) {
         lag.push(samples[t]);
@@ -200,12 +204,82 @@ TEST(CameraPath, CorrectionsAreFinalInPushOrderAfterTheLookAhead)
         return s;
     }());
     for (int t = 0; t < 3; ++t)
-        design->push({PathStep::Follow, 0.0, 0.0, {double(t), -double(t)}});
+        design->push({PathStep::Follow, {}, false, {double(t), -double(t), 0.0, 0.0}});
     for (int t = 0; t < 3; ++t) {
         ASSERT_TRUE(design->take(c));
         EXPECT_TRUE(c.x == t && c.y == -t);
     }
     EXPECT_FALSE(design->take(c));
+}
+
+TEST(CameraPath, RollIsSmoothedAndSpendsTheBudgetAtTheCorners)
+{
+    // A steady roll of 0.05 degrees a frame with a wobble of 1 degree: the
+    // steady part needs no correction, the wobble is taken out, and no
+    // correction's corners leave the budget.
+    std::vector<PathSample> samples;
+    const double degree = 3.141592653589793 / 180.0;
+    for (int t = 0; t < 240; ++t)
+        samples.push_back({t == 0 ? PathStep::Start : PathStep::Follow,
+                           {0.0, 0.0, 0.05 * degree * t + degree * std::sin(t / 2.0), 0.0}, false, {}});
+    for (auto make : {causal, lagged}) {
+        const std::vector<Pose> cs = corrections(*make(), samples);
+        expectWithinBudget(cs, "roll");
+        double residual = 0.0, wobble = 0.0;
+        for (size_t t = 120; t < 200; ++t) {
+            const double angle = samples[t].pose.angle - 0.05 * degree * t;
+            wobble += angle * angle;
+            residual += (angle - cs[t].angle) * (angle - cs[t].angle);
+        }
+        // A turn of a degree reaches 90 pixels across 320 x 180 frame's
+        // corners, beyond a 9-pixel budget: limited, but most of it is gone.
+        EXPECT_LT(residual, 0.5 * wobble);
+    }
+    // A turn alone within the budget, and one beyond it.
+    const Pose small{0.0, 0.0, 0.01, 0.0}, large{4.0, 0.0, 0.5, 0.0};
+    EXPECT_NEAR(kBudget.reachY(small), 160.0 * std::sin(0.01) + 90.0 * (1.0 - std::cos(0.01)), 1e-12);
+    EXPECT_LE(kBudget.reachX(kBudget.limit(large)), kBudget.x());
+    EXPECT_LE(kBudget.reachY(kBudget.limit(large)), kBudget.y());
+    EXPECT_GT(kBudget.limit(large).angle, 0.0);
+}
+
+TEST(CameraPath, StillCameraIsHeldExactlyAndTripodLocksUntilTheBudget)
+{
+    // A shake that stops: once the camera is reported still, the tracker's
+    // correction settles to exactly zero.
+    std::vector<PathSample> samples;
+    for (int t = 0; t < 300; ++t) {
+        const double shake = t < 60 ? 3.0 * std::sin(t * 1.3) : 3.0 * std::sin(60 * 1.3);
+        samples.push_back({t == 0 ? PathStep::Start : PathStep::Follow, {shake, 0.0, 0.0, 0.0}, t >= 90, {}});
+    }
+    const std::vector<Pose> tracked = corrections(*causal(), samples);
+    EXPECT_GT(largestAfter(tracked, 0), 1.0);
+    for (size_t t = 250; t < tracked.size(); ++t)
+        EXPECT_EQ(tracked[t].x, 0.0) << "frame " << t;
+    // The tripod undoes the whole path while the budget holds it, then lets
+    // the mode take over; a new path locks again.
+    std::vector<double> xs(120), ys(120, 0.0);
+    for (int t = 0; t < 120; ++t)
+        xs[t] = t < 60 ? 4.0 * std::sin(t / 3.0) : 0.5 * (t - 60) + 4.0 * std::sin(t / 3.0);
+    std::vector<PathSample> walk = along(xs, ys);
+    walk[100].step = PathStep::Start;
+    for (int t = 100; t < 120; ++t)
+        walk[t].pose.x = xs[t] - xs[100];
+    for (auto make : {causal, lagged}) {
+        TripodPath tripod(make(), kBudget);
+        const std::vector<Pose> cs = corrections(tripod, walk);
+        ASSERT_EQ(cs.size(), walk.size());
+        for (int t = 0; t < 60; ++t)
+            EXPECT_EQ(cs[t].x, walk[t].pose.x) << "frame " << t;
+        int released = 60;
+        while (released < 100 && cs[released].x == walk[released].pose.x)
+            ++released;
+        EXPECT_LT(released, 100) << "the drift passes the budget";
+        EXPECT_LE(std::fabs(walk[released - 1].pose.x), kBudget.x());
+        for (int t = 100; t < 120; ++t)
+            EXPECT_EQ(cs[t].x, walk[t].pose.x) << "frame " << t;
+        expectWithinBudget(cs, "tripod");
+    }
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
-// Rendering a record's correction: whole and sub-pixel shifts, each border,
-// chroma moved by half, bottom-up planes, and in-place output.
+// Rendering a record's correction: whole and sub-pixel shifts, turns and
+// zooms, each border, chroma moved by half, bottom-up planes, and in-place
+// output.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -29,12 +31,37 @@ Settings settingsWith(Border border, bool wholePixel)
     return s;
 }
 
-MotionRecord correction(double x, double y)
+MotionRecord correction(double x, double y, double degrees = 0.0, double scale = 1.0)
 {
     MotionRecord r;
     r.correctionX = x;
     r.correctionY = y;
+    r.correctionRotation = degrees;
+    r.correctionScale = scale;
     return r;
+}
+
+// The reference turn: output pixel p of a w x h plane samples the input,
+// bilinearly, at c + R(-angle) (p - c - offset) / scale about the middle c of
+// the plane's outer pixels; nothing where the sample falls outside. `step`
+// is the largest difference between the four neighbours sampled.
+double turnedSample(const Bytes& plane, int w, int h, int bytes, int b, int x, int y, double ox, double oy,
+                    double angle, double scale, bool& inside, double& step)
+{
+    const double cx = (w - 1) / 2.0, cy = (h - 1) / 2.0;
+    const double px = x - cx - ox, py = y - cy - oy;
+    const double sx = cx + (std::cos(angle) * px + std::sin(angle) * py) / scale;
+    const double sy = cy + (-std::sin(angle) * px + std::cos(angle) * py) / scale;
+    const int x0 = static_cast<int>(std::floor(sx)), y0 = static_cast<int>(std::floor(sy));
+    inside = x0 >= 0 && y0 >= 0 && x0 + 1 < w && y0 + 1 < h;
+    if (!inside)
+        return 0.0;
+    const double fx = sx - x0, fy = sy - y0;
+    const auto at = [&](int r, int c) { return double(plane[(static_cast<size_t>(r) * w + c) * bytes + b]); };
+    const double corners[] = {at(y0, x0), at(y0, x0 + 1), at(y0 + 1, x0), at(y0 + 1, x0 + 1)};
+    step = *std::max_element(corners, corners + 4) - *std::min_element(corners, corners + 4);
+    return (1 - fy) * ((1 - fx) * at(y0, x0) + fx * at(y0, x0 + 1)) +
+           fy * ((1 - fx) * at(y0 + 1, x0) + fx * at(y0 + 1, x0 + 1));
 }
 
 Frame textured(std::uint32_t seed)
@@ -133,6 +160,73 @@ TEST(Render, CropShowsNoBorderWithinTheBudget)
     // Beyond the budget, as Design mode may go, the border shows.
     const Frame beyond = render(crop, correction(3 * budgetX, 0), grey, PixelFormat::I420);
     EXPECT_EQ(beyond.y[static_cast<size_t>(kHeight / 2) * kWidth], 16);
+}
+
+TEST(Render, TurnAndZoomMatchAReferenceWarpInEveryPlane)
+{
+    Frame in = textured(5);
+    const double degrees = 3.0, scale = 1.02, ox = 1.25, oy = -0.5;
+    const double angle = degrees * 3.141592653589793 / 180.0;
+    for (PixelFormat format : {PixelFormat::Packed4, PixelFormat::I420, PixelFormat::NV12}) {
+        const Frame out = render(settingsWith(Border::Black, false), correction(ox, oy, degrees, scale), in, format);
+        struct PlaneCase {
+            const Bytes* in;
+            const Bytes* out;
+            int w, h, bytes, subsampling;
+        };
+        std::vector<PlaneCase> planes;
+        if (format == PixelFormat::Packed4) {
+            planes.push_back({&in.packed, &out.packed, kWidth, kHeight, 4, 1});
+        } else {
+            planes.push_back({&in.y, &out.y, kWidth, kHeight, 1, 1});
+            if (format == PixelFormat::I420) {
+                planes.push_back({&in.u, &out.u, kWidth / 2, kHeight / 2, 1, 2});
+                planes.push_back({&in.v, &out.v, kWidth / 2, kHeight / 2, 1, 2});
+            } else {
+                planes.push_back({&in.uv, &out.uv, kWidth / 2, kHeight / 2, 2, 2});
+            }
+        }
+        for (const PlaneCase& p : planes) {
+            int compared = 0;
+            for (int y = 0; y < p.h; ++y)
+                for (int x = 0; x < p.w; ++x)
+                    for (int b = 0; b < p.bytes; ++b) {
+                        bool inside = false;
+                        double step = 0.0;
+                        const double want = turnedSample(*p.in, p.w, p.h, p.bytes, b, x, y, ox / p.subsampling,
+                                                         oy / p.subsampling, angle, scale, inside, step);
+                        if (!inside)
+                            continue;
+                        // The image library interpolates at 1/32 of a pixel
+                        // each way and rounds the result.
+                        const int got = (*p.out)[(static_cast<size_t>(y) * p.w + x) * p.bytes + b];
+                        ASSERT_NEAR(got, want, 1.0 + step / 16.0)
+                            << "plane " << p.w << "x" << p.h << " at " << x << "," << y;
+                        ++compared;
+                    }
+            EXPECT_GT(compared, p.w * p.h * p.bytes / 2);
+        }
+    }
+}
+
+TEST(Render, CropHidesATurnThatSpendsTheWholeBudget)
+{
+    // A turn whose corners reach the budget (5 % of 48 rows: 2.4) exactly,
+    // together with a shift: the crop's zoom shows no border.
+    const double halfWidth = kWidth / 2.0, halfHeight = kHeight / 2.0, budgetY = 0.05 * kHeight;
+    double low = 0.0, high = 0.2;
+    for (int i = 0; i < 60; ++i) {
+        const double a = (low + high) / 2;
+        (halfWidth * std::sin(a) + halfHeight * (1 - std::cos(a)) < budgetY / 2 ? low : high) = a;
+    }
+    const double degrees = low * 180.0 / 3.141592653589793;
+    Frame grey = flat(200);
+    for (PixelFormat format : kFormats) {
+        const Frame out = render(settingsWith(Border::Crop, false), correction(0.3, -budgetY / 2, degrees), grey,
+                                 format);
+        for (std::uint8_t v : planesOf(out, format))
+            ASSERT_EQ(v, 200);
+    }
 }
 
 TEST(Render, SubPixelShiftInterpolatesBetweenNeighbours)

@@ -42,14 +42,33 @@ TEST(Settings, MeasurementDefaultsFollowTheFrameSize)
         int width, height, divisor, side, margin;
     };
     // Divisor: a power of two keeping the analysed shorter side at 270 or
-    // more; template: 128 analysed pixels or half the analysed shorter side.
+    // more; Design's template: 128 analysed pixels or half the analysed
+    // shorter side.
     for (const Expected& e : {Expected{1920, 1080, 4, 512, 128}, Expected{1280, 720, 2, 256, 64},
                               Expected{480, 270, 1, 128, 32}, Expected{320, 180, 1, 64, 16},
                               Expected{3840, 2160, 8, 1024, 256}, Expected{539, 1000, 1, 128, 32},
                               Expected{540, 1000, 2, 256, 64}, Expected{16, 16, 1, 8, 2}}) {
-        const Settings r = resolveSettings(sized(e.width, e.height));
+        Settings s = sized(e.width, e.height);
+        s.mode = PathMode::Design;
+        const Settings r = resolveSettings(s);
         EXPECT_EQ(std::tie(*r.divisor, *r.templateWidth, *r.templateHeight, *r.marginX, *r.marginY, *r.templateCount),
                   std::tie(e.divisor, e.side, e.side, e.margin, e.margin, kMaxTemplates))
+            << e.width << "x" << e.height;
+    }
+    // The grid: cells of about 80 analysed pixels, 4 x 3 to 6 x 4 (fewer when
+    // a cell would hold less than 16), each template the largest power of
+    // two that fits its cell, up to 64 analysed pixels.
+    struct Grid {
+        int width, height, divisor, columns, rows, side, margin;
+    };
+    for (const Grid& e : {Grid{1920, 1080, 4, 6, 3, 256, 64}, Grid{1280, 720, 2, 6, 4, 128, 32},
+                          Grid{480, 270, 1, 6, 3, 64, 16}, Grid{320, 180, 1, 4, 3, 32, 8},
+                          Grid{3840, 2160, 8, 6, 3, 512, 128}, Grid{539, 1000, 1, 6, 4, 64, 16},
+                          Grid{540, 1000, 2, 4, 4, 128, 32}, Grid{16, 16, 1, 1, 1, 16, 0}}) {
+        const Settings r = resolveSettings(sized(e.width, e.height));
+        EXPECT_EQ(std::tie(*r.divisor, *r.gridColumns, *r.gridRows, *r.templateWidth, *r.templateHeight,
+                           *r.marginX, *r.marginY),
+                  std::tie(e.divisor, e.columns, e.rows, e.side, e.side, e.margin, e.margin))
             << e.width << "x" << e.height;
     }
     // Smoothness follows the mode it smooths for.
@@ -114,7 +133,13 @@ TEST(Settings, EachBadValueIsNamedWithItsValue)
         // The stabiliser refuses them alike.
         EXPECT_THROW(Stabilizer{s}, std::invalid_argument) << c.field;
     }
-    EXPECT_NE(refusal(sized(12, 400)).find("too small"), std::string::npos);
+    // Too narrow for the smallest template: 12 columns halved for Design's
+    // template and its margins, 7 for a cell of the grid.
+    Settings narrow = sized(12, 400);
+    narrow.mode = PathMode::Design;
+    EXPECT_NE(refusal(narrow).find("too small"), std::string::npos);
+    EXPECT_EQ(refusal(sized(12, 400)), "accepted");
+    EXPECT_NE(refusal(sized(7, 400)).find("too small"), std::string::npos);
     Settings edge = sized(640, 360);
     edge.templateWidth = 600;
     edge.marginX = 20;  // 600 + 2 x 20 = 640: just fits

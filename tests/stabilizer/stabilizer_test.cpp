@@ -23,6 +23,9 @@ using streams::Scene;
 constexpr int kWidth = 160;
 constexpr int kHeight = 120;
 constexpr PathMode kModes[] = {PathMode::Design, PathMode::Causal, PathMode::Lag};
+// The grid refines every template's shift: a whole-pixel move of these
+// textured scenes comes out within a few hundredths of a pixel.
+constexpr double kRefined = 0.05;
 
 const char* modeName(PathMode mode)
 {
@@ -108,17 +111,22 @@ TEST(Stabilizer, SteadyCameraNeedsNoCorrectionOnceItsPathIsKnown)
             const std::vector<MotionRecord> records = stabilise(settingsFor(mode), frames);
             ASSERT_EQ(records.size(), frames.size()) << modeName(mode);
             const bool learns = mode == PathMode::Causal && dx != 0;
+            // Design mode measures whole pixels here (divisor 1); the grid
+            // refines every template, to within a few hundredths of a pixel
+            // of a whole-pixel move, and its line fit then varies as little.
+            const double measured = mode == PathMode::Design ? 0.0 : kRefined;
+            const double steady = dx == 0 ? 0.0 : 2 * measured;
             double largest = 0.0;
             for (const MotionRecord& r : records) {
                 EXPECT_TRUE(r.analysed);
                 // The camera moving right and down: the frame is brought back left and up.
-                EXPECT_EQ(r.motionX, r.index > 0 ? dx : 0) << modeName(mode) << " frame " << r.index;
-                EXPECT_EQ(r.motionY, r.index > 0 ? dy : 0) << modeName(mode) << " frame " << r.index;
-                EXPECT_EQ(r.pathX, dx * r.index);
+                EXPECT_NEAR(r.motionX, r.index > 0 ? dx : 0, measured) << modeName(mode) << " frame " << r.index;
+                EXPECT_NEAR(r.motionY, r.index > 0 ? dy : 0, measured) << modeName(mode) << " frame " << r.index;
+                EXPECT_NEAR(r.pathX, dx * r.index, measured * r.index);
                 largest = std::max(largest, std::fabs(r.correctionX));
                 if (!learns) {
-                    EXPECT_NEAR(r.correctionX, 0.0, dx == 0 ? 0.0 : 1e-9) << modeName(mode) << " frame " << r.index;
-                    EXPECT_NEAR(r.correctionY, 0.0, dx == 0 ? 0.0 : 1e-9) << modeName(mode) << " frame " << r.index;
+                    EXPECT_NEAR(r.correctionX, 0.0, steady) << modeName(mode) << " frame " << r.index;
+                    EXPECT_NEAR(r.correctionY, 0.0, steady) << modeName(mode) << " frame " << r.index;
                 }
             }
             if (learns) {
@@ -186,20 +194,20 @@ TEST(Stabilizer, CutRestartsThePathAndPlacesNewTemplates)
             EXPECT_EQ(r.cut, r.index == 30) << modeName(mode) << " frame " << r.index;
             if (r.index == 30) {
                 EXPECT_EQ(r.pathX, 0.0);
-                EXPECT_NEAR(r.correctionX, 0.0, 1e-9);
+                EXPECT_NEAR(r.correctionX, 0.0, 2 * kRefined);
             }
             // Registered on the new scene's templates from the frame after the cut on.
             if (r.index > 30) {
-                EXPECT_EQ(r.motionX, 2.0) << modeName(mode) << " frame " << r.index;
-                EXPECT_EQ(r.motionY, 1.0) << modeName(mode) << " frame " << r.index;
-                EXPECT_EQ(r.pathX, 2.0 * (r.index - 30));
+                EXPECT_NEAR(r.motionX, 2.0, kRefined) << modeName(mode) << " frame " << r.index;
+                EXPECT_NEAR(r.motionY, 1.0, kRefined) << modeName(mode) << " frame " << r.index;
+                EXPECT_NEAR(r.pathX, 2.0 * (r.index - 30), kRefined * (r.index - 30));
             } else if (r.index > 0 && r.index < 30) {
-                EXPECT_EQ(r.motionX, 1.0);
+                EXPECT_NEAR(r.motionX, 1.0, kRefined);
             }
             // Straight paths on both sides: no window crosses the cut.
             if (mode == PathMode::Lag) {
-                EXPECT_NEAR(r.correctionX, 0.0, 1e-9) << "frame " << r.index;
-                EXPECT_NEAR(r.correctionY, 0.0, 1e-9) << "frame " << r.index;
+                EXPECT_NEAR(r.correctionX, 0.0, 2 * kRefined) << "frame " << r.index;
+                EXPECT_NEAR(r.correctionY, 0.0, 2 * kRefined) << "frame " << r.index;
             }
         }
     }

@@ -14,11 +14,20 @@ namespace synthetic {
 // Edge profile about one pixel wide, so fractional shifts stay meaningful.
 inline double softStep(double t) { return 0.5 + 0.5 * std::tanh(1.5 * t); }
 
-// Grey frame of width x height, row-major, packed. The content is displaced by
-// (shiftX, shiftY) pixels: positive moves it right and down, so frame(x, y)
-// equals the unshifted frame at (x - shiftX, y - shiftY) up to rounding.
-inline std::vector<uint8_t> texturedFrame(int width, int height, uint32_t seed,
-                                          double shiftX = 0.0, double shiftY = 0.0)
+// How the content of a view is placed: turned by `angle` radians (from the x
+// axis towards the y axis) and zoomed by `scale` about the frame's centre,
+// then displaced by (shiftX, shiftY) pixels, right and down.
+struct Placing {
+    double shiftX = 0.0;
+    double shiftY = 0.0;
+    double angle = 0.0;
+    double scale = 1.0;
+};
+
+// Grey frame of width x height, row-major, packed, of the content placed so:
+// frame(p) is the content at c + R(-angle) (p - c - shift) / scale, with c the
+// frame's centre.
+inline std::vector<uint8_t> texturedView(int width, int height, uint32_t seed, const Placing& placing)
 {
     // A fixed congruential generator: the same numbers on every platform,
     // unlike the standard distributions.
@@ -46,9 +55,15 @@ inline std::vector<uint8_t> texturedFrame(int width, int height, uint32_t seed,
         r = {left, top, left + w, top + h, uniform(-70.0, 70.0)};
     }
     std::vector<uint8_t> frame(static_cast<size_t>(width) * height);
+    const double cx = (width - 1) / 2.0, cy = (height - 1) / 2.0;
+    const double c = std::cos(placing.angle) / placing.scale, s = std::sin(placing.angle) / placing.scale;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            const double u = x - shiftX, v = y - shiftY;
+            // A plain displacement is computed directly, to the last bit.
+            const bool turned = placing.angle != 0.0 || placing.scale != 1.0;
+            const double px = x - cx - placing.shiftX, py = y - cy - placing.shiftY;
+            const double u = turned ? cx + c * px + s * py : x - placing.shiftX;
+            const double v = turned ? cy - s * px + c * py : y - placing.shiftY;
             double value = 120.0;
             for (const Wave& w : waves)
                 value += w.amplitude * std::sin(twoPi * (w.fx * u + w.fy * v) + w.phase);
@@ -60,6 +75,15 @@ inline std::vector<uint8_t> texturedFrame(int width, int height, uint32_t seed,
         }
     }
     return frame;
+}
+
+// The content displaced by (shiftX, shiftY) pixels: positive moves it right
+// and down, so frame(x, y) equals the unshifted frame at (x - shiftX,
+// y - shiftY) up to rounding.
+inline std::vector<uint8_t> texturedFrame(int width, int height, uint32_t seed,
+                                          double shiftX = 0.0, double shiftY = 0.0)
+{
+    return texturedView(width, height, seed, {shiftX, shiftY, 0.0, 1.0});
 }
 
 // Four-byte pixels as the host passes them: grey in the first three bytes,

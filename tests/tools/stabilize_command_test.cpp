@@ -78,7 +78,7 @@ void expectOneLineFailure(const media::Run& run, const std::string& says)
 }
 
 // The motion table: each column's values by its name.
-std::map<std::string, std::vector<double>> readTable(const std::string& path)
+std::map<std::string, std::vector<std::string>> readCells(const std::string& path)
 {
     std::ifstream in(path);
     std::string line, cell;
@@ -86,13 +86,24 @@ std::map<std::string, std::vector<double>> readTable(const std::string& path)
     std::vector<std::string> names;
     for (std::stringstream header(line); std::getline(header, cell, ',');)
         names.push_back(cell);
-    std::map<std::string, std::vector<double>> columns;
+    std::map<std::string, std::vector<std::string>> columns;
     while (std::getline(in, line)) {
-        std::stringstream cells(line);
+        std::stringstream cells(line + ",");
         for (const std::string& name : names)
             if (std::getline(cells, cell, ','))
-                columns[name].push_back(std::stod(cell));
+                columns[name].push_back(cell);
     }
+    return columns;
+}
+
+// The numeric columns of a motion table.
+std::map<std::string, std::vector<double>> readTable(const std::string& path)
+{
+    std::map<std::string, std::vector<double>> columns;
+    for (const auto& [name, cells] : readCells(path))
+        if (name != "template_inliers")
+            for (const std::string& cell : cells)
+                columns[name].push_back(std::stod(cell));
     return columns;
 }
 
@@ -144,9 +155,11 @@ TEST(StabilizeCommand, KnownShiftsComeBackInTheMotionTableAndTheFrames)
             ASSERT_EQ(rows[name].size(), in.lumas.size()) << name;
         int moved = 0;
         for (size_t t = 0; t < in.lumas.size(); ++t) {
-            // The camera moving right brings the frame back by moving it right.
-            EXPECT_EQ(rows["motion_x"][t], shaky.stepX(t)) << "frame " << t;
-            EXPECT_EQ(rows["motion_y"][t], shaky.stepY(t)) << "frame " << t;
+            // The camera moving right brings the frame back by moving it
+            // right; the measurement refines each template's shift, so a
+            // whole-pixel move comes out within a tenth of a pixel.
+            EXPECT_NEAR(rows["motion_x"][t], shaky.stepX(t), 0.1) << "frame " << t;
+            EXPECT_NEAR(rows["motion_y"][t], shaky.stepY(t), 0.1) << "frame " << t;
             const int ox = static_cast<int>(rows["correction_x"][t]), oy = static_cast<int>(rows["correction_y"][t]);
             moved += ox != 0 || oy != 0;
             // H.264 at quality 18 leaves a level or two on average, a grain's
@@ -400,11 +413,27 @@ TEST(StabilizeCommand, MotionTablesNameTheRecordFieldsInOrderAfterTheTime)
             for (std::string cell; std::getline(header, cell, ',');)
                 names.push_back(cell);
             EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 9) << text;
+            // The last column flags each template that agrees, as many as `inliers` counts.
+            ASSERT_EQ(names.back(), "template_inliers");
+            names.pop_back();
+            const std::map<std::string, std::vector<std::string>> rows = readCells(table);
+            for (size_t t = 0; t < rows.at("template_inliers").size(); ++t) {
+                const std::string& flags = rows.at("template_inliers")[t];
+                EXPECT_EQ(flags.size(), std::stoul(rows.at("template_count")[t])) << "frame " << t;
+                EXPECT_EQ(std::count(flags.begin(), flags.end(), '1'), std::stol(rows.at("inliers")[t])) << t;
+                EXPECT_EQ(flags.find_first_not_of("01"), std::string::npos) << flags;
+            }
         } else {
-            const std::string first = text.substr(0, text.find('}'));
+            // The record's fields, then its templates with the template fields.
+            const std::string first = text.substr(0, text.find("\"templates\""));
             for (size_t at = first.find('"'); at != std::string::npos; at = first.find('"', first.find('"', at + 1) + 1))
                 names.push_back(first.substr(at + 1, first.find('"', at + 1) - at - 1));
-            EXPECT_EQ(std::count(text.begin(), text.end(), '{'), 8) << text;
+            const std::string firstTemplate = text.substr(text.find("\"templates\": [{"), text.find('}', text.find("\"templates\"")));
+            for (const regviafft::TemplateField& field : regviafft::templateFields())
+                EXPECT_NE(firstTemplate.find(std::string("\"") + field.name() + "\": "), std::string::npos) << firstTemplate;
+            const long templates = std::count(text.begin(), text.end(), '{') - 8;
+            EXPECT_EQ(templates % 8, 0) << "every frame keeps its templates here";
+            EXPECT_GT(templates, 0);
             EXPECT_NE(first.find("\"analysed\": true"), std::string::npos) << first;
         }
         EXPECT_EQ(names, expected) << ending;

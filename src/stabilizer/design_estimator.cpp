@@ -1,6 +1,5 @@
-// Measurement through the registration object's measurement steps, and the
-// motion record filled from what they leave.
-#include "motion_estimator.h"
+// Run and the motion record filled from what it leaves.
+#include "design_estimator.h"
 
 #include <cstring>
 #include <new>
@@ -49,7 +48,7 @@ void fillMeasurement(const MeasuredFrame& measured, MotionRecord& record)
     record.templateCount = measured.templateCount;
     for (int k = 0; k < kMaxTemplates; ++k) {
         const TemplateShift& t = measured.templates[k];
-        record.templates[k] = {t.x, t.y, t.peak};
+        record.templates[k] = {t.x, t.y, t.peak, t.centreX, t.centreY, false};
     }
     record.motionX = measured.motionX;
     record.motionY = measured.motionY;
@@ -68,7 +67,7 @@ void fillDesignOffset(const CRegViaFFT& stream, MotionRecord& record)
 
 }  // namespace
 
-MotionEstimator::MotionEstimator(const Settings& s) : width_(s.width), height_(s.height)
+DesignEstimator::DesignEstimator(const Settings& s)
 {
     const int created = stream_.Create(s.height, s.width, *s.templateHeight, *s.templateWidth,
                                        *s.templateCount, *s.divisor, *s.marginY, *s.marginX,
@@ -83,25 +82,22 @@ MotionEstimator::MotionEstimator(const Settings& s) : width_(s.width), height_(s
         std::to_string(*s.divisor) + " leaves no pixel to analyse");
 }
 
-MotionEstimator::MotionEstimator(const MotionEstimator& other)
-    : width_(other.width_), height_(other.height_), runInput_(other.runInput_.size()),
-      runOutput_(other.runOutput_.size())
+DesignEstimator::DesignEstimator(const DesignEstimator& other)
+    : runInput_(other.runInput_.size()), runOutput_(other.runOutput_.size())
 {
     *this = other;
 }
 
-MotionEstimator& MotionEstimator::operator=(const MotionEstimator& other)
+DesignEstimator& DesignEstimator::operator=(const DesignEstimator& other)
 {
     stream_ = other.stream_;
-    width_ = other.width_;
-    height_ = other.height_;
     // The deep copy leaves the object released when its buffers cannot be had.
     if (!Measurement::isReady(stream_))
         throw std::bad_alloc();
     return *this;
 }
 
-const std::uint8_t* MotionEstimator::packedForRun(const FrameView& frame)
+const std::uint8_t* DesignEstimator::packedForRun(const FrameView& frame)
 {
     const Plane& first = frame.planes[0];
     const std::ptrdiff_t rowBytes = std::ptrdiff_t{frame.width} * kRunBytesPerPixel;
@@ -122,7 +118,7 @@ const std::uint8_t* MotionEstimator::packedForRun(const FrameView& frame)
     return runInput_.data();
 }
 
-void MotionEstimator::runDesign(const FrameView& frame, MotionRecord& record)
+void DesignEstimator::run(const FrameView& frame, MotionRecord& record)
 {
     // Run reads its input and writes a frame of the same size; the stabiliser
     // renders the host's own output afterwards, from the offset read back.
@@ -132,41 +128,6 @@ void MotionEstimator::runDesign(const FrameView& frame, MotionRecord& record)
         return;
     fillMeasurement(Measurement::read(stream_), record);
     fillDesignOffset(stream_, record);
-}
-
-void MotionEstimator::loadFrame(const FrameView& frame)
-{
-    const Plane& first = frame.planes[0];
-    const int pixelBytes = planeLayout(frame.format, 0, frame.width, frame.height, false).bytesPerPixel;
-    Measurement(stream_).loadFrame({first.data, first.stride, pixelBytes});
-}
-
-bool MotionEstimator::placeTemplates(MotionRecord& record)
-{
-    Measurement measurement(stream_);
-    measurement.restartSequence();
-    if (!measurement.placeTemplates(Diagnostics::Quiet))
-        throw std::bad_alloc();
-    const MeasuredFrame placed = Measurement::read(stream_);
-    if (placed.templateCount == 0)
-        return false;
-    fillMeasurement(placed, record);
-    return true;
-}
-
-void MotionEstimator::measure(MotionRecord& record)
-{
-    Measurement measurement(stream_);
-    measurement.measureMotion(Diagnostics::Quiet);
-    // Run's hand-over without its path: a cut, not a replaced motion, is the
-    // answer to an implausible one here.
-    measurement.handOver();
-    fillMeasurement(Measurement::read(stream_), record);
-}
-
-bool MotionEstimator::plausible(const MotionRecord& record) const
-{
-    return !motionImplausible(record.wholeMotionX, record.wholeMotionY, width_, height_);
 }
 
 MotionRecord lastMotion(const CRegViaFFT& stream)

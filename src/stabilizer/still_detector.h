@@ -1,0 +1,34 @@
+// Whether the camera stands still: its fitted motion has stayed within the
+// measurement's own noise for about a second. A still camera is held exactly
+// where it is, whatever moves in front of it.
+#ifndef REGVIAFFT_STABILIZER_STILL_DETECTOR_H
+#define REGVIAFFT_STABILIZER_STILL_DETECTOR_H
+
+namespace regviafft {
+
+class StillDetector {
+public:
+    // `floor`: pixels of motion that count as none whatever the noise says.
+    explicit StillDetector(double floor) : floor_(floor) {}
+
+    // One frame: how far its fitted motion moves the agreeing templates (rms,
+    // pixels) and the fit's own uncertainty (pixels).
+    void observe(double movement, double uncertainty);
+    // The motion of the last few frames was noise: none.
+    bool quiet() const;
+    // And for about a second: a still camera.
+    bool still() const;
+    // A new path: its camera counts as quiet until a frame moves measurably,
+    // and as still after a run of quiet frames.
+    void restart();
+
+private:
+    double floor_;
+    double noise_ = 0.0;  // the measurement's uncertainty, averaged over recent frames
+    int frames_ = 0;      // frames observed, for the average's start
+    int quietFrames_ = 0;
+};
+
+}  // namespace regviafft
+
+#endif
