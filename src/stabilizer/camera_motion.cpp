@@ -24,6 +24,9 @@ constexpr double kStillFloor = 0.15;
 constexpr int kOutlierFrames = 5;
 // when this many others agree, so that a frame of confusion moves nothing.
 constexpr int kLeastInliersToRespot = 3;
+// A camera on a tripod stands still whenever any two templates say so, even
+// where a subject fills the rest of the picture.
+constexpr int kLeastTripodTemplates = 2;
 constexpr double kDegreesPerRadian = 57.29577951308232;
 
 double median(std::vector<double> values)
@@ -56,9 +59,14 @@ double strayOver(const std::vector<TemplateObservation>& observations, const Sim
 }  // namespace
 
 CameraMotion::CameraMotion(const Settings& s)
-    : grid_(s), still_(kStillFloor * *s.divisor), leastSpread_(kLeastExpectedSpread * *s.divisor)
+    : grid_(s), still_(kStillFloor * *s.divisor), leastSpread_(kLeastExpectedSpread * *s.divisor),
+      tripod_(s.tripod)
 {
     options_.model = s.motionModel;
+    if (s.tripod) {
+        options_.leastHeldTemplates = kLeastTripodTemplates;
+        options_.leastHeldCoverage = 0.0;
+    }
     // The frame turns about the middle of its outer pixels, as it is rendered.
     options_.centreX = (s.width - 1) / 2.0;
     options_.centreY = (s.height - 1) / 2.0;
@@ -86,7 +94,7 @@ bool CameraMotion::start(MotionRecord& record)
 void CameraMotion::measure(MotionRecord& record)
 {
     const std::vector<TemplateObservation>& observations = grid_.measure();
-    options_.holdExpected = still_.still();
+    options_.holdExpected = tripod_ || still_.still();
     if (options_.holdExpected)
         options_.expected = {};
     MotionFit fit = fitCameraMotion(observations, options_);

@@ -36,6 +36,7 @@ private:
     FitOptions options_;
     StillDetector still_;
     double leastSpread_;             // pixels: the floor of the expected motion's spread
+    bool tripod_;                    // the camera is meant to stand still
     std::vector<int> outlierFrames_; // per template: frames in a row it disagreed
 };
 

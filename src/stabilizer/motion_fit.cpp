@@ -21,10 +21,6 @@ constexpr double kLeastPairDistance = 8.0;
 // Refinement rounds: least squares over the agreeing templates, then the
 // agreement again under the refined motion.
 constexpr int kRefinements = 2;
-// Enough of the picture to hold the expected motion: this many templates,
-// spread over this share of the extent of all of them.
-constexpr int kLeastHeldTemplates = 3;
-constexpr double kLeastHeldCoverage = 0.3;
 
 struct Point {
     double px, py;  // this frame, relative to the centre
@@ -229,8 +225,8 @@ MotionFit fitCameraMotion(const std::vector<TemplateObservation>& observations,
 
     const Scorer scorer(points, options);
     std::vector<int> members = scorer.agreeing(options.expected);
-    fit.held = options.holdExpected && static_cast<int>(members.size()) >= kLeastHeldTemplates &&
-               scorer.coverage(members) >= kLeastHeldCoverage;
+    fit.held = options.holdExpected && static_cast<int>(members.size()) >= options.leastHeldTemplates &&
+               scorer.coverage(members) >= options.leastHeldCoverage;
     if (!fit.held) {
         double bestScore = -1.0;
         for (const Similarity& proposal : proposals(points, options)) {

@@ -34,8 +34,11 @@ struct FitOptions {
     Similarity expected;       // the motion the camera's recent frames predict
     double expectedSpread = 1.0;  // how far, in pixels, a real motion strays from the prediction
     // The expected motion is taken as it is whenever enough of the picture
-    // agrees with it: a still camera is not moved by a subject.
+    // agrees with it (this many templates, spread over this share of the
+    // extent of all of them): a still camera is not moved by a subject.
     bool holdExpected = false;
+    int leastHeldTemplates = 3;
+    double leastHeldCoverage = 0.3;
 };
 
 struct MotionFit {
