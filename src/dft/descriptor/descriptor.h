@@ -239,10 +239,17 @@ struct ProcessorVariant {
     const KernelFamily* kernelPreference;
     int32_t kernelPreferenceCount;
 };
+// A class's variant with the class's own kernels: what a forced class runs.
 const ProcessorVariant* variantForClass(int32_t processorClass);
+// The same variant with the widest kernels the processor runs: what the
+// detected class runs, whatever the vendor.
+const ProcessorVariant* detectedVariantForClass(int32_t processorClass);
 const ProcessorVariant* activeVariant();  // decided once per process
 const char* activeVariantName();
-// The kernels that serve a variant on this processor, decided once per variant.
+// The first of a variant's kernel sets that the features let run (scalar at
+// worst); a pure function of its arguments.
+const KernelSet* kernelsFor(const ProcessorVariant* variant, const ProcessorFeatures& features);
+// kernelsFor on this processor, decided once per variant.
 const KernelSet* variantKernels(const ProcessorVariant* variant);
 // The candidate methods for a precision and domain: only double complex data
 // have any, so the others commit as DFT_UNIMPLEMENTED.
