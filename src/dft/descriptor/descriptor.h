@@ -48,6 +48,9 @@ using DftDriver2D = int32_t (*)(const Complex* in, Complex* out, const int32_t i
                                 const int32_t outStride[2], DftPassRoutine pass0,
                                 DftPassRoutine pass1, DftDescriptor* head, void* workspace);
 
+// tryCommit sees the working lists before any length is validated (a length
+// may be negative or beyond every limit): a method checks a length's range
+// before it computes with it.
 struct DftMethod {
     const char* name;
     int32_t (*tryCommit)(const DftMethod*, DftDescriptor*);  // 0, kMethodDoesNotApply or a status
