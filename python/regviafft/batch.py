@@ -115,6 +115,19 @@ def _reader(keyword):
     return read
 
 
+def share_of_cores(options, workers, cores=None):
+    """The options with each task's share of the cores for its encoder.
+
+    Tasks on a local cluster run side by side, and an encoder left to its
+    default takes every core, so that they fight over them: each gets
+    cores // workers threads (at least one), unless --encoder-threads is set.
+    """
+    if options.get("encoder_threads") is not None:
+        return options
+    cores = cores or os.cpu_count() or 1
+    return dict(options, encoder_threads=max(1, cores // max(1, workers)))
+
+
 def _client(scheduler, workers):
     from distributed import Client, LocalCluster
 
@@ -152,6 +165,8 @@ def main(argv=None):
             passed_on.add_argument(flag, type=_reader(o["keyword"]), metavar="VALUE", help=o["help"])
     arguments = parser.parse_args(argv)
     options = {o["keyword"]: getattr(arguments, o["keyword"]) for o in passed_on_options()}
+    if not arguments.scheduler:
+        options = share_of_cores(options, arguments.workers)
 
     # Absolute paths: the workers may run in another folder.
     inputs = [os.path.abspath(path) for path in expand_inputs(arguments.inputs)]

@@ -9,6 +9,8 @@ using regviafft::fieldAccess;
 
 // The widest constant-quality scale among the encoders that take one.
 constexpr int kLargestCrf = 63;
+// The most threads libx264 runs; other encoders cap lower on their own.
+constexpr int kMostEncoderThreads = 128;
 
 regviafft::OptionTable<JobOptions> makeTable()
 {
@@ -19,6 +21,10 @@ regviafft::OptionTable<JobOptions> makeTable()
          OptionRule::wholeNumber(0, kLargestCrf), "", {}, fieldAccess(&JobOptions::encoder, &EncoderChoice::crf)},
         {"preset", "NAME", "encoder speed against file size, from ultrafast to veryslow, for encoders that have it",
          OptionRule::text(), "", {}, fieldAccess(&JobOptions::encoder, &EncoderChoice::preset)},
+        {"encoder-threads", "N",
+         "threads the encoder runs; 0 lets it take one per core (several files at once: cores / files)",
+         OptionRule::wholeNumber(0, kMostEncoderThreads), "", {},
+         fieldAccess(&JobOptions::encoder, &EncoderChoice::threads)},
         {"motion", "FILE",
          "write one record per frame to FILE, .csv or .json: the frame's time, the measured motion, "
          "peak, votes, cut, camera path and the correction applied",

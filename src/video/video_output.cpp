@@ -176,7 +176,7 @@ void VideoOutput::addVideoStream(const VideoShape& shape, const EncoderChoice& c
     e->color_trc = shape.transfer;
     e->colorspace = shape.space;
     e->chroma_sample_location = shape.chromaLocation;
-    e->thread_count = 0;
+    e->thread_count = choice.threads;
     if (format_->oformat->flags & AVFMT_GLOBALHEADER)
         e->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     applyQuality(e, choice);

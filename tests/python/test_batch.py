@@ -58,3 +58,17 @@ def test_every_good_file_is_done_the_broken_one_reported_and_a_rerun_skips(tmp_p
         assert int(rows[name]["frames"]) == 30
     assert rows["broken.mp4"]["status"] == "failed"
     assert {name: os.path.getmtime(rows[name]["output"]) for name in first_outputs} == first_outputs
+
+
+def test_each_task_gets_its_share_of_the_cores_unless_the_caller_chose():
+    from regviafft.batch import share_of_cores
+
+    options = {"encoder_threads": None, "crf": 20}
+    shares = {(cores, workers): share_of_cores(options, workers, cores)["encoder_threads"]
+              for cores, workers in [(2, 2), (2, 1), (3, 2), (2, 4), (8, 3), (1, 0)]}
+    assert shares == {(2, 2): 1, (2, 1): 2, (3, 2): 1, (2, 4): 1, (8, 3): 2, (1, 0): 1}
+    assert share_of_cores(options, 2, 8)["crf"] == 20
+    assert options["encoder_threads"] is None  # the caller's options stay as they were
+    # A value the caller set, 0 (the encoder's own choice) included, is kept.
+    for chosen in (0, 3):
+        assert share_of_cores(dict(options, encoder_threads=chosen), 2, 8)["encoder_threads"] == chosen
