@@ -230,20 +230,22 @@ std::int64_t pixelOf(std::int64_t position)
     return floorDivision(position, kPositionOne);
 }
 
-// Narrows the span to the pixels x at which low <= start + step x < high.
+// Narrows the span to the pixels x at which low <= start + step x < high;
+// an empty result stays within the span, first == last.
 void keepWithin(std::int64_t start, std::int64_t step, std::int64_t low, std::int64_t high, Span& span)
 {
     std::int64_t first = span.first, last = span.last;
     if (step > 0) {
-        first = std::max(first, -floorDivision(start - low, step));  // ceil((low - start) / step)
-        last = std::min(last, -floorDivision(start - high, step));
+        first = -floorDivision(start - low, step);  // ceil((low - start) / step)
+        last = -floorDivision(start - high, step);
     } else if (step < 0) {
-        first = std::max(first, floorDivision(start - high, -step) + 1);
-        last = std::min(last, floorDivision(start - low, -step) + 1);
+        first = floorDivision(start - high, -step) + 1;
+        last = floorDivision(start - low, -step) + 1;
     } else if (start < low || start >= high) {
         last = first;
     }
-    span = {first, std::max(first, last)};
+    last = std::clamp(last, span.first, span.last);
+    span = {std::clamp(first, span.first, last), last};
 }
 
 // The pixels of a row whose four neighbours lie inside the plane: all of
@@ -400,9 +402,12 @@ void warpRow(const Plane& src, const PlaneLayout& layout, const RowWalk& walk, b
     std::uint16_t* across = weights.data();
     std::uint16_t* down = weights.data() + w;
     loops.rowWeights(walk, w, across, down);
-    const Span inside = spanReaching(walk, layout, 0);
-    // Outside the pixels that reach the plane at all, black needs no blend.
+    // Outside the pixels that reach the plane at all, black needs no blend;
+    // those whose neighbours all lie inside are a part of them.
     const Span reaching = edge ? Span{0, w} : spanReaching(walk, layout, 1);
+    Span inside = spanReaching(walk, layout, 0);
+    inside.first = std::clamp(inside.first, reaching.first, reaching.last);
+    inside.last = std::clamp(inside.last, inside.first, reaching.last);
     fillPixels(out, 0, static_cast<int>(reaching.first), layout.black, bytes);
     for (std::int64_t x = reaching.first; x < inside.first; ++x)
         blendAtBorder(src, layout, walk.x(x), walk.y(x), edge, out + x * bytes);

@@ -217,8 +217,10 @@ TEST(Render, TurnOfAFlatFrameIsFlatInsideBlackOutsideAndBlendedBetween)
 {
     constexpr std::uint8_t kValue = 200;
     Frame grey = flat(kValue);
-    // Turns both ways, small ones (long runs) and larger ones (short runs).
-    const double turns[][3] = {{4.0, 3.3, -2.6}, {-1.5, -6.2, 4.1}, {0.7, 9.5, 7.25}, {-9.0, 0.4, -0.8}};
+    // Turns both ways, small ones (long runs) and larger ones (short runs),
+    // and moves that leave whole rows without a pixel inside.
+    const double turns[][3] = {{4.0, 3.3, -2.6}, {-1.5, -6.2, 4.1}, {0.7, 9.5, 7.25}, {-9.0, 0.4, -0.8},
+                               {3.0, 58.0, 40.0}, {-2.0, -61.5, -45.0}};
     for (const auto& [degrees, ox, oy] : turns) {
         const double angle = degrees * 3.141592653589793 / 180.0;
         for (PixelFormat format : {PixelFormat::I420, PixelFormat::NV12}) {
