@@ -30,12 +30,17 @@ constexpr Correction kSubPixel{2.37, -1.61, 0.0, 1.0};
 constexpr Correction kRotation{2.37, -1.61, 0.8, 1.0};
 constexpr Correction kSimilarity{2.37, -1.61, 0.8, 1.012};
 
-// Planes of one I420 frame, filled with noise so no path can skip work.
+// One I420 frame, or one of 4-byte pixels, filled with noise so no path can
+// skip work.
 struct Frame {
-    std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(kWidth * kHeight * 3 / 2);
+    explicit Frame(bool packed) : packed(packed), bytes(kWidth * kHeight * (packed ? 4 : 3) / (packed ? 1 : 2)) {}
+    bool packed;
+    std::vector<std::uint8_t> bytes;
     regviafft::FrameView view()
     {
         std::uint8_t* y = bytes.data();
+        if (packed)
+            return regviafft::FrameView::packed(y, kWidth, kHeight);
         std::uint8_t* u = y + kWidth * kHeight;
         std::uint8_t* v = u + kWidth * kHeight / 4;
         return regviafft::FrameView::i420(kWidth, kHeight, {y, kWidth}, {u, kWidth / 2},
@@ -43,16 +48,16 @@ struct Frame {
     }
 };
 
-Frame noiseFrame()
+Frame noiseFrame(bool packed)
 {
-    Frame frame;
+    Frame frame(packed);
     std::mt19937 generator(7);
     for (std::uint8_t& b : frame.bytes)
         b = static_cast<std::uint8_t>(generator());
     return frame;
 }
 
-void renderFrames(benchmark::State& state, Correction c, bool inPlace)
+void renderFrames(benchmark::State& state, Correction c, bool inPlace, bool packed = false)
 {
     cv::setNumThreads(1);
     regviafft::Settings settings;
@@ -65,7 +70,7 @@ void renderFrames(benchmark::State& state, Correction c, bool inPlace)
     record.correctionY = c.y;
     record.correctionRotation = c.rotationDegrees;
     record.correctionScale = c.scale;
-    Frame input = noiseFrame(), output;
+    Frame input = noiseFrame(packed), output(packed);
     for (auto _ : state) {
         stabilizer.render(record, input.view(), inPlace ? input.view() : output.view());
         benchmark::ClobberMemory();
@@ -75,7 +80,7 @@ void renderFrames(benchmark::State& state, Correction c, bool inPlace)
 
 void copyFrames(benchmark::State& state)
 {
-    Frame input = noiseFrame(), output;
+    Frame input = noiseFrame(false), output(false);
     for (auto _ : state) {
         std::memcpy(output.bytes.data(), input.bytes.data(), input.bytes.size());
         benchmark::ClobberMemory();
@@ -94,5 +99,6 @@ BENCHMARK_CAPTURE(renderFrames, rotation, kRotation, false)->Unit(benchmark::kMi
 BENCHMARK_CAPTURE(renderFrames, rotation_in_place, kRotation, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(renderFrames, similarity, kSimilarity, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(renderFrames, similarity_in_place, kSimilarity, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(renderFrames, rotation_4_byte_pixels, kRotation, false, true)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

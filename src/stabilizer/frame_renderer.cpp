@@ -268,26 +268,40 @@ int runFrom(const RowWalk& walk, std::int64_t at, std::int64_t spanEnd)
                                       stepsWithinPixel(y - pixelOf(y) * kPositionOne, walk.dy)}));
 }
 
-// Weights (1/256ths) of the second column and the second row for every pixel
-// of the row: the positions' fractions, in wrapping 16-bit arithmetic, which
-// keeps a fraction's bits exactly.
+// Weights (1/256ths) of the second column and the second row for every byte
+// of the row, each pixel's repeated for its bytes: the positions' fractions,
+// in wrapping 16-bit arithmetic, which keeps a fraction's bits exactly.
+template <int Bytes>
 [[gnu::always_inline]] inline void rowWeightsBody(const RowWalk& walk, int width, std::uint16_t* acrossWeights,
                                                   std::uint16_t* downWeights)
 {
-    auto x = static_cast<std::uint16_t>(walk.x0), y = static_cast<std::uint16_t>(walk.y0);
+    const auto x0 = static_cast<std::uint16_t>(walk.x0), y0 = static_cast<std::uint16_t>(walk.y0);
     const auto dx = static_cast<std::uint16_t>(walk.dx), dy = static_cast<std::uint16_t>(walk.dy);
-    for (int i = 0; i < width; ++i) {
-        acrossWeights[i] = static_cast<std::uint16_t>(x >> kFractionToWeight);
-        downWeights[i] = static_cast<std::uint16_t>(y >> kFractionToWeight);
-        x = static_cast<std::uint16_t>(x + dx);
-        y = static_cast<std::uint16_t>(y + dy);
+    if constexpr (Bytes == 1) {
+        // One byte a pixel: the positions step on, which is cheaper still.
+        auto x = x0, y = y0;
+        for (int i = 0; i < width; ++i) {
+            acrossWeights[i] = static_cast<std::uint16_t>(x >> kFractionToWeight);
+            downWeights[i] = static_cast<std::uint16_t>(y >> kFractionToWeight);
+            x = static_cast<std::uint16_t>(x + dx);
+            y = static_cast<std::uint16_t>(y + dy);
+        }
+    } else {
+        // Byte k belongs to pixel k / Bytes; a constant divisor keeps the
+        // loop one flat pass over the bytes.
+        for (int k = 0; k < width * Bytes; ++k) {
+            const auto pixel = static_cast<std::uint16_t>(k / Bytes);
+            acrossWeights[k] = static_cast<std::uint16_t>(static_cast<std::uint16_t>(x0 + dx * pixel) >> kFractionToWeight);
+            downWeights[k] = static_cast<std::uint16_t>(static_cast<std::uint16_t>(y0 + dy * pixel) >> kFractionToWeight);
+        }
     }
 }
 
-// `count` pixels blended from two input rows that start at their first
-// pixel's left neighbours: across each row, rounded to a byte, then down.
-// Each step fits 16 bits and the pixel width is a constant, so that the loop
-// vectorises sixteen bytes to a 128-bit register (32 to a 256-bit one).
+// `count` bytes blended from two input rows that start at their first
+// pixel's left neighbours: across each row, rounded to a level, then down.
+// Each step fits 16 bits and every byte has its own weights, so that the
+// loop vectorises sixteen bytes to a 128-bit register (32 to a 256-bit one)
+// whatever the pixel width.
 template <int Bytes>
 [[gnu::always_inline]] inline void blendRunBody(const std::uint8_t* __restrict upper,
                                                 const std::uint8_t* __restrict lower,
@@ -296,32 +310,31 @@ template <int Bytes>
                                                 std::uint8_t* __restrict out)
 {
     constexpr std::uint16_t kOne = kWeightOne, kHalf = kWeightOne / 2;
-    for (int i = 0; i < count; ++i) {
-        const std::uint16_t a = acrossWeights[i], b = downWeights[i];
-        for (int k = i * Bytes; k < (i + 1) * Bytes; ++k) {
-            const std::uint16_t top = static_cast<std::uint16_t>((kOne - a) * upper[k] + a * upper[k + Bytes] + kHalf) >> kWeightBits;
-            const std::uint16_t bottom = static_cast<std::uint16_t>((kOne - a) * lower[k] + a * lower[k + Bytes] + kHalf) >> kWeightBits;
-            out[k] = static_cast<std::uint8_t>(static_cast<std::uint16_t>((kOne - b) * top + b * bottom + kHalf) >> kWeightBits);
-        }
+    for (int k = 0; k < count; ++k) {
+        const std::uint16_t a = acrossWeights[k], b = downWeights[k];
+        const std::uint16_t top = static_cast<std::uint16_t>((kOne - a) * upper[k] + a * upper[k + Bytes] + kHalf) >> kWeightBits;
+        const std::uint16_t bottom = static_cast<std::uint16_t>((kOne - a) * lower[k] + a * lower[k + Bytes] + kHalf) >> kWeightBits;
+        out[k] = static_cast<std::uint8_t>(static_cast<std::uint16_t>((kOne - b) * top + b * bottom + kHalf) >> kWeightBits);
     }
 }
 
-// Pixels a run is rounded up to: a 256-bit register's bytes.
+// Bytes a run is rounded up to: a 256-bit register's.
 constexpr int kBlendBlock = 32;
 
 using RowWeights = void (*)(const RowWalk&, int, std::uint16_t*, std::uint16_t*);
 using BlendRun = void (*)(const std::uint8_t*, const std::uint8_t*, const std::uint16_t*, const std::uint16_t*, int,
                           std::uint8_t*);
 
-// The warp's loops for one instruction set; blend indexed by bytes per pixel.
+// The warp's loops for one instruction set, indexed by bytes per pixel.
 struct WarpLoops {
-    RowWeights rowWeights;
+    RowWeights rowWeights[5];
     BlendRun blend[5];
 };
 
+template <int Bytes>
 void rowWeights(const RowWalk& walk, int width, std::uint16_t* across, std::uint16_t* down)
 {
-    rowWeightsBody(walk, width, across, down);
+    rowWeightsBody<Bytes>(walk, width, across, down);
 }
 
 template <int Bytes>
@@ -331,15 +344,18 @@ void blendRun(const std::uint8_t* upper, const std::uint8_t* lower, const std::u
     blendRunBody<Bytes>(upper, lower, across, down, count, out);
 }
 
-constexpr WarpLoops kBaselineLoops = {rowWeights, {nullptr, blendRun<1>, blendRun<2>, blendRun<3>, blendRun<4>}};
+constexpr WarpLoops kBaselineLoops = {
+    {nullptr, rowWeights<1>, rowWeights<2>, rowWeights<3>, rowWeights<4>},
+    {nullptr, blendRun<1>, blendRun<2>, blendRun<3>, blendRun<4>}};
 
 #if defined(__x86_64__)
 // The same loops compiled for AVX2, twice as wide; run only where the
 // processor and the OS allow it.
+template <int Bytes>
 [[gnu::target("avx2")]] void rowWeightsAvx2(const RowWalk& walk, int width, std::uint16_t* across,
                                             std::uint16_t* down)
 {
-    rowWeightsBody(walk, width, across, down);
+    rowWeightsBody<Bytes>(walk, width, across, down);
 }
 
 template <int Bytes>
@@ -351,7 +367,8 @@ template <int Bytes>
 }
 
 constexpr WarpLoops kAvx2Loops = {
-    rowWeightsAvx2, {nullptr, blendRunAvx2<1>, blendRunAvx2<2>, blendRunAvx2<3>, blendRunAvx2<4>}};
+    {nullptr, rowWeightsAvx2<1>, rowWeightsAvx2<2>, rowWeightsAvx2<3>, rowWeightsAvx2<4>},
+    {nullptr, blendRunAvx2<1>, blendRunAvx2<2>, blendRunAvx2<3>, blendRunAvx2<4>}};
 #endif
 
 // Decided at first use, never at load.
@@ -398,10 +415,11 @@ void warpRow(const Plane& src, const PlaneLayout& layout, const RowWalk& walk, b
 {
     const int w = layout.width, bytes = layout.bytesPerPixel;
     const WarpLoops& loops = warpLoops();
-    weights.resize(2 * static_cast<size_t>(w));
+    const size_t rowBytes = static_cast<size_t>(w) * bytes;
+    weights.resize(2 * rowBytes);
     std::uint16_t* across = weights.data();
-    std::uint16_t* down = weights.data() + w;
-    loops.rowWeights(walk, w, across, down);
+    std::uint16_t* down = weights.data() + rowBytes;
+    loops.rowWeights[bytes](walk, w, across, down);
     // Outside the pixels that reach the plane at all, black needs no blend;
     // those whose neighbours all lie inside are a part of them.
     const Span reaching = edge ? Span{0, w} : spanReaching(walk, layout, 1);
@@ -418,10 +436,10 @@ void warpRow(const Plane& src, const PlaneLayout& layout, const RowWalk& walk, b
         // The run is blended on to a whole number of vectors where the rows
         // have room: the pixels past it are wrong but written again by what
         // follows, and the loop needs no scalar tail.
-        const int room = static_cast<int>(std::min<std::int64_t>(w - x, w - 1 - column));
-        const int blended = std::min((run + kBlendBlock - 1) / kBlendBlock * kBlendBlock, room);
+        const int room = static_cast<int>(std::min<std::int64_t>(w - x, w - 1 - column)) * bytes;
+        const int blended = std::min((run * bytes + kBlendBlock - 1) / kBlendBlock * kBlendBlock, room);
         loops.blend[bytes](planeRow(src, row) + column * bytes, planeRow(src, row + 1) + column * bytes,
-                           across + x, down + x, blended, out + x * bytes);
+                           across + x * bytes, down + x * bytes, blended, out + x * bytes);
         x += run;
     }
     // Written after the runs, which may have blended on into these pixels.
