@@ -50,6 +50,10 @@ constexpr double kShakeFrames = 30.0;
 // One frame's squared velocity innovation counts up to this many times the
 // variance (2.5 scales), so that a missed move does not inflate the shake.
 constexpr double kLargestShakeShare = 6.25;
+// The turn and the zoom are tracked with this many times the shift's time
+// constant: a hand rolls the camera more slowly than it shakes it, and an
+// operator seldom turns it on purpose.
+constexpr double kTurnTimeConstantShare = 2.0;
 // A path's first frames are in a pan when their mean motion stands this many
 // standard errors from none; the tracker then takes on this share of it. A
 // velocity judged from a few shaky frames may be well off, and the tracker
@@ -208,9 +212,9 @@ void CausalPath::track(const Axes& path, bool reliable)
         const Plane positionInnovation{path[0] - predicted[0], path[1] - predicted[1]};
         timeConstant_ = adaptTimeConstant(velocityInnovation, positionInnovation);
     }
-    const double theta = std::exp(-1.0 / timeConstant_);
-    const double alpha = 1.0 - theta * theta, beta = (1.0 - theta) * (1.0 - theta);
     for (size_t i = 0; i < 4; ++i) {
+        const double theta = std::exp(-1.0 / (i < 2 ? timeConstant_ : kTurnTimeConstantShare * timeConstant_));
+        const double alpha = 1.0 - theta * theta, beta = (1.0 - theta) * (1.0 - theta);
         const double error = path[i] - predicted[i];
         position_[i] = predicted[i] + alpha * error;
         velocity_[i] += beta * error;

@@ -17,7 +17,8 @@ namespace regviafft {
 // when the position runs away from the prediction the same way (a drift the
 // velocity missed), and towards 3 while the camera moves faster than half a
 // percent of the frame width per frame; then it relaxes by half a frame per
-// frame. The shake's size is learned, per axis, from the frames where none
+// frame. The turn and the zoom follow with twice the time constant. The
+// shake's size is learned, per axis, from the frames where none
 // of this happens, and carried from one path to the next. A path that starts
 // in the middle of a pan is caught up with once its first frames show it.
 //
