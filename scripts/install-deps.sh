@@ -12,7 +12,7 @@ packages=(
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-plugins-base
   gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
   libgtest-dev libbenchmark-dev libfftw3-dev
-  ffmpeg bc groff-base dpkg-dev
+  ffmpeg bc groff-base man-db dpkg-dev
 )
 
 missing=()

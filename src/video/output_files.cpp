@@ -50,7 +50,7 @@ void checkWritable(const std::string& path, bool existed)
 }  // namespace
 
 ExistingOutput::ExistingOutput(const std::string& path)
-    : Failure(path + " exists; allow the job to overwrite it to replace it"), path_(path)
+    : Failure(path + " exists; set overwrite to replace it"), path_(path)
 {
 }
 

@@ -62,11 +62,10 @@ std::string wrapped(const std::string& text, const std::string& indent = kHelpIn
 const char* const kSynopsis[2] = {"regviafft-stabilize [options] INPUT OUTPUT", "regviafft-stabilize [options]"};
 
 const char* const kDescription[3] = {
-    "Steadies the video of INPUT (any file the FFmpeg libraries read; - for standard input) and writes it to "
-    "OUTPUT, the container chosen by its name (.mp4, .mkv, .mov, ...; - for Matroska on standard output). "
-    "Audio and subtitles are copied unchanged.",
-    "An OUTPUT, motion table or plot that exists is replaced only with --overwrite, and never when it is "
-    "the input itself.",
+    ("Steadies the video of INPUT (any file the FFmpeg libraries read; - for standard input) and writes it to "
+     "OUTPUT, the container chosen by its name (.mp4, .mkv, .mov, ...; - for Matroska on standard output). "
+     "Audio and subtitles are copied unchanged."),
+    "An OUTPUT, motion table or plot that exists is replaced only with --overwrite, never when it is the input.",
     "Without files, stabilises a built-in shaky sample into regviafft-sample/.",
 };
 
