@@ -43,7 +43,7 @@ vidstab() {
 }
 
 plain=$(best_time ffmpeg -v error -y -i "$work/clip.mp4" "${encode[@]}" "$work/plain.mp4")
-ours=$(best_time "$program" --quiet "$work/clip.mp4" "$work/ours.mp4")
+ours=$(best_time "$program" --quiet -y "$work/clip.mp4" "$work/ours.mp4")
 rows=("plain transcode (ffmpeg, libx264 crf 18 medium)|$plain" "regviafft-stabilize (lag, 30 frames)|$ours")
 filters=$(ffmpeg -hide_banner -filters 2>/dev/null)
 if grep -q ' deshake ' <<<"$filters"; then

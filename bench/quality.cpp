@@ -9,7 +9,8 @@
 // lower is steadier). Fill: share of the output the border covers (%).
 // Fixed cameras: any correction is an error, so the largest and the rms
 // correction, measured at the frame's corners (px). Cuts: found / true, and
-// frames taken for a cut that is not one.
+// frames taken for a cut that is not one. Unreliable: frames whose measured
+// motion the path did not trust.
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -79,6 +80,7 @@ struct Result {
     std::vector<double> pathX, pathY, pathAngle;
     std::vector<bool> pathStart;  // a path (re)starts on this frame
     std::vector<bool> cut;
+    int unreliable = 0;
 };
 
 // Limited-range BT.709 luma and chroma of 4-byte (blue, green, red) pixels.
@@ -181,6 +183,7 @@ void collect(const regviafft::MotionRecord& r, Result& result)
     result.pathAngle.push_back(r.pathRotation);
     result.pathStart.push_back(r.index == 0 || r.cut || !r.analysed);
     result.cut.push_back(r.cut);
+    result.unreliable += r.replaced;
 }
 
 // Runs a whole clip through one mode; renders too when `output` is given.
@@ -406,7 +409,7 @@ std::string format(const char* pattern, double a, double b = 0.0)
 void qualityTables(const cv::Mat& photo, int frameCount, const std::string& only)
 {
     const int rows = kReferenceRows + kModeCount;
-    Table jitter(rows), roll(rows), still(rows), cuts(rows);
+    Table jitter(rows), roll(rows), still(rows), cuts(rows), unreliable(rows);
     std::vector<std::string> names, fixedNames, cutNames;
     for (Clip& clip : makeClips(photo, frameCount)) {
         if (!only.empty() && clip.name.find(only) == std::string::npos)
@@ -431,6 +434,7 @@ void qualityTables(const cv::Mat& photo, int frameCount, const std::string& only
             jitter[row].push_back(format("%.3f (%.1f%%)", clips::jitter(clip.track, r.cx, r.cy),
                                          fillPercent(r, kWidth, kHeight)));
             roll[row].push_back(format("%.3f", clips::rotationJitter(clip.track, r.angle)));
+            unreliable[row].push_back(row < kReferenceRows ? "-" : std::to_string(r.unreliable));
             if (clip.fixed) {
                 double largest = 0.0, squares = 0.0;
                 for (size_t t = 0; t < r.cx.size(); ++t) {
@@ -455,6 +459,7 @@ void qualityTables(const cv::Mat& photo, int frameCount, const std::string& only
         printTable("Fixed cameras: largest / rms correction at the corners, px", fixedNames, still);
     if (!cutNames.empty())
         printTable("Cuts found / true", cutNames, cuts);
+    printTable("Unreliable frames", names, unreliable);
 }
 
 void timingTable(const cv::Mat& photo, int frameCount)

@@ -1,8 +1,8 @@
 // Time to render one 1920x1080 I420 frame by its correction, on one core
 // (the image library's threads off): a whole-pixel shift, a sub-pixel
 // translation, the rotation warp of the camera's roll and the similarity
-// warp of roll and zoom, each into another frame and in place (as the
-// GStreamer element renders). A frame copy is the yardstick.
+// warp of roll and zoom, each into another frame and in place (as Python's
+// render may be called). A frame copy is the yardstick.
 //
 //   render_speed [--benchmark_filter=...] [--benchmark_repetitions=N]
 #include <benchmark/benchmark.h>

@@ -46,6 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string input = "/proc/self/fd/" + std::to_string(file);
     video::JobOptions job;
     job.encoder.codec = "rawvideo";
+    job.overwrite = true;  // every input writes the same output
     video::Progress quiet(video::Progress::Style::Quiet);
     try {
         video::stabilizeFile(input, outputFolder() + "/out.mkv", job, quiet);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests, the benchmarks and the
-# sample need, when any is missing. Runs as root on Debian 12.
+# Installs the Debian packages the build, the tests, the benchmarks, the
+# sample and every example of the README need, when any is missing. Runs as
+# root on Debian 12.
 set -euo pipefail
 
 packages=(
@@ -9,8 +10,9 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-plugins-base
+  gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
   libgtest-dev libbenchmark-dev libfftw3-dev
-  ffmpeg bc
+  ffmpeg bc groff-base man-db dpkg-dev
 )
 
 missing=()

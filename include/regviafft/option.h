@@ -109,6 +109,9 @@ struct Option {
     // error naming a field can be reported as this option's.
     std::vector<std::string> fields;
     OptionAccess<Target> access;
+    // A one-letter spelling on the command line ("-y"), for the few options
+    // whose letter users know from other programs; 0 for none.
+    char letter = 0;
 
     void set(Target& target, const OptionValue& value) const
     {

@@ -46,7 +46,7 @@ constexpr int kMaxLag = 120;
 constexpr double kMaxSmoothness = 250.0;
 // Smoothness when none is set: the causal tracker's time constant and the
 // lag fit's sigma, in frames, each as steady as its mode follows a pan well.
-constexpr double kDefaultCausalSmoothness = 25.0;
+constexpr double kDefaultCausalSmoothness = 30.0;
 constexpr double kDefaultLagSmoothness = 12.0;
 // Correction budget, in percent of each dimension: beyond a quarter the
 // picture is more border than content.
@@ -54,6 +54,14 @@ constexpr double kMaxBudgetPercent = 25.0;
 // Design mode's steadiness threshold, in pixels: a frame's motion never
 // exceeds the frame, so any larger threshold counts every window as steady.
 constexpr double kMaxSteadyThreshold = kMaxFrameSide;
+// A measurement trusted less than this (MotionRecord::confidence) is
+// replaced by the camera's predicted motion: below it, on clips with a known
+// path, the measured motion was more often wrong than right.
+constexpr double kLeastConfidence = 0.25;
+// A content change (MotionRecord::contentChange) above this is a cut: the
+// same scene stays well below it even with a subject crossing it or the
+// camera's motion smearing it, another scene well above.
+constexpr double kCutChange = 0.5;
 // Cells of the measurement grid along each side: beyond this the templates
 // grow too small to measure a fast move.
 constexpr int kMaxGridSide = 8;
@@ -148,7 +156,7 @@ struct Settings {
     // Lag: a file has no latency to keep, so the steadiest mode is the default.
     PathMode mode = PathMode::Lag;
     int lag = 30;  // Lag mode: frames of look-ahead, 0 to kMaxLag; the latency
-    // Frames, above 0 and up to kMaxSmoothness. Causal: the tracker's time
+    // Frames, above 0 and up to kMaxSmoothness. Causal: the tracker's resting time
     // constant; Lag: the Gaussian's sigma (unset: kDefaultCausalSmoothness,
     // kDefaultLagSmoothness). Larger is steadier and slower to follow.
     std::optional<double> smoothness;
@@ -232,6 +240,18 @@ struct MotionRecord {
     double peak = 0.0;       // correlation peak: of the selected candidate, or the agreeing templates' median
     int votes = 0;           // templates that agreed with it
     int inliers = 0;         // templates that agreed with the fitted motion (Causal and Lag)
+    // How far the measured motion is trusted, 0 to 1 (Causal and Lag): the
+    // peak-weighted share of templates that agree with it, times its peak
+    // against the recent frames'. Below kLeastConfidence the path takes the
+    // motion the camera's recent frames predict instead, and `replaced` is
+    // set; the motion fields above keep what was measured.
+    double confidence = 0.0;
+    bool replaced = false;
+    // How much the picture changed from the previous frame once the camera's
+    // motion is compensated, against the pictures' own contrast (Causal and
+    // Lag): about 0 for the same scene, about 1 for another; a cut above
+    // kCutChange.
+    double contentChange = 0.0;
     int templateCount = 0;
     std::array<TemplateMotion, kMaxRecordTemplates> templates{};  // first templateCount used
     double pathX = 0.0;      // camera path: motion accumulated since the path started

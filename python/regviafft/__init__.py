@@ -16,7 +16,10 @@ also takes FILE_OPTIONS), the names of regviafft-stabilize --help with '_' for
 '-', typed: bool, int, float, str for a choice or a file, a 2-tuple of int for
 a size; None keeps the default, which is the library's own. A value of the
 wrong type or out of range raises ValueError naming the keyword; an unknown
-keyword raises TypeError.
+keyword raises TypeError. A file run refuses an output that exists unless
+given overwrite=True, and one that is its input always.
+
+The package is under the MIT licence.
 """
 
 import math
@@ -24,9 +27,9 @@ import os
 
 import numpy as np
 
-from ._regviafft import RECORD_FIELDS, STABILIZER_OPTIONS, TEMPLATE_FIELDS, MotionRecord, _Stabilizer
+from ._regviafft import RECORD_FIELDS, STABILIZER_OPTIONS, TEMPLATE_FIELDS, MotionRecord, _Stabilizer, __version__
 
-__all__ = ["Error", "MotionRecord", "Stabilizer", "stabilize_file", "records_to_array", "jitter",
+__all__ = ["__version__", "Error", "MotionRecord", "Stabilizer", "stabilize_file", "records_to_array", "jitter",
            "STABILIZER_OPTIONS", "FILE_OPTIONS", "RECORD_FIELDS", "TEMPLATE_FIELDS"]
 
 
@@ -142,9 +145,12 @@ def stabilize_file(input, output, **options):
 
     Takes the stabiliser's keywords, as Stabilizer does, and the file run's,
     for example motion="out.csv", plot="path.png", codec="ffv1",
-    side_by_side=True (FILE_OPTIONS lists them). Raises ValueError for a bad
-    value, TypeError for an unknown keyword and regviafft.Error when the file
-    cannot be read or written.
+    side_by_side=True (FILE_OPTIONS lists them). The encoder's settings and
+    every output are checked before the input is read: an output that exists
+    is replaced only with overwrite=True, one that is the input never.
+    `input` "-" reads standard input. Raises ValueError for a bad value,
+    TypeError for an unknown keyword and regviafft.Error when a file cannot
+    be read or written.
     """
     from ._regviafft_video import _stabilize_file
     records, _ = _stabilize_file(os.fspath(input), os.fspath(output), options)

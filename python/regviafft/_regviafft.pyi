@@ -6,6 +6,8 @@ import numpy as np
 Frame = Union[np.ndarray, Tuple[np.ndarray, np.ndarray, np.ndarray], Tuple[np.ndarray, np.ndarray]]
 OptionValue = Union[bool, int, float, str, Tuple[int, int], None]
 
+# The package's version, the library's.
+__version__: str
 # Each option: keyword, type, help, values, default (None when derived) and derived.
 STABILIZER_OPTIONS: List[Dict[str, Any]]
 # Each field of a motion record: (name, "integer" | "number" | "truth"), in order.

@@ -4,17 +4,20 @@
                                [stabiliser and file options, as regviafft-stabilize takes them]
 
 INPUT may be files, folders (their video files, recursively) and globs. Each
-file becomes DIR/<name>.mp4 with its motion table DIR/<name>.motion.csv; a file
-whose output and table are already there is skipped, so a run that stopped can
-simply be run again. Without --scheduler a local cluster of worker processes
-runs the tasks; with it, the cluster that scheduler serves (its workers need
-regviafft installed). A file that fails is reported in the summary
-(DIR/summary.csv) with its error, and the other files go on.
+file becomes DIR/<name>.mp4 with its motion table DIR/<name>.motion.csv. The
+summary (DIR/summary.csv) keeps the options each output was made with: a file
+whose output and table are there, made with the same options, is skipped, so
+a run that stopped can simply be run again; one made with other options is
+made again, and so is every file with --force. Without --scheduler a local
+cluster of worker processes runs the tasks; with it, the cluster that
+scheduler serves (its workers need regviafft installed). A file that fails is
+reported in the summary with its error, and the other files go on.
 """
 
 import argparse
 import csv
 import glob
+import json
 import os
 import sys
 import time
@@ -22,12 +25,12 @@ import time
 import numpy as np
 
 from . import STABILIZER_OPTIONS
-from ._regviafft_video import FILE_OPTIONS, _parse_option
+from ._regviafft_video import BATCH_OPTIONS, FILE_OPTIONS, _parse_option
 
 VIDEO_EXTENSIONS = {".mp4", ".mkv", ".mov", ".avi", ".webm", ".m4v", ".mts", ".m2ts", ".ts",
                     ".mpg", ".mpeg", ".flv", ".wmv", ".3gp", ".ogv"}
 SUMMARY_COLUMNS = ["input", "status", "output", "motion", "frames", "jitter_before",
-                   "jitter_after", "seconds", "error"]
+                   "jitter_after", "seconds", "error", "options"]
 
 
 def expand_inputs(patterns):
@@ -74,17 +77,17 @@ def _read_table(path):
     return table
 
 
-def stabilize_one(input, output, motion, options):
-    """One task: stabilises a file unless it is done; never raises."""
+def stabilize_one(input, output, motion, options, complete=False):
+    """One task: stabilises a file unless it is complete; never raises."""
     import regviafft
 
     result = {"input": input, "output": output, "motion": motion, "error": ""}
     started = time.monotonic()
     try:
-        if os.path.exists(output) and os.path.exists(motion):
+        if complete:
             result["status"] = "skipped, already complete"
         else:
-            regviafft.stabilize_file(input, output, motion=motion, quiet=True, **options)
+            regviafft.stabilize_file(input, output, motion=motion, quiet=True, overwrite=True, **options)
             result["status"] = "done"
         table = _read_table(motion)
         result.update(frames=len(table), jitter_before=regviafft.jitter(table, corrected=False),
@@ -96,13 +99,46 @@ def stabilize_one(input, output, motion, options):
 
 
 # Options of the file job that a batch sets itself for each file.
-OWN_OPTIONS = {"motion", "plot", "quiet"}
+OWN_OPTIONS = {"motion", "plot", "quiet", "overwrite"}
 
 
 def passed_on_options():
     """The library's and the file job's options a batch passes on to every file."""
     return [o for o in STABILIZER_OPTIONS + FILE_OPTIONS
             if o["keyword"] not in OWN_OPTIONS]
+
+
+# Options that decide how fast an output is made, not what it shows: a
+# rerun on another number of workers must not make the outputs again.
+SPEED_OPTIONS = {"encoder_threads"}
+
+
+def options_made_with(options):
+    """Every passed-on option's value an output is made with, defaults
+    included, as the summary keeps it: a run that leaves an option out makes
+    the same output as one that gives its default."""
+    values = {}
+    for o in passed_on_options():
+        if o["keyword"] in SPEED_OPTIONS:
+            continue
+        given = options.get(o["keyword"])
+        values[o["keyword"]] = o["default"] if given is None else given
+    return json.dumps(values, sort_keys=True)
+
+
+def previous_options(summary):
+    """The options each input's output was made with, from an earlier run's
+    summary; an input it does not list, or lists as failed, has none."""
+    if not os.path.exists(summary):
+        return {}
+    with open(summary, newline="") as file:
+        return {row["input"]: row.get("options") for row in csv.DictReader(file)
+                if row.get("status") != "failed"}
+
+
+def is_complete(output, motion, made_with, options):
+    """Whether a file's output and table are there, made with these options."""
+    return made_with == options and os.path.exists(output) and os.path.exists(motion)
 
 
 def _reader(keyword):
@@ -156,6 +192,8 @@ def main(argv=None):
                         help="an existing Dask scheduler, e.g. tcp://host:8786 (default: a local cluster)")
     parser.add_argument("--workers", type=int, default=os.cpu_count() or 1,
                         help="worker processes of the local cluster (default: one per core)")
+    for o in BATCH_OPTIONS:
+        parser.add_argument("--" + o["keyword"].replace("_", "-"), action="store_true", help=o["help"])
     passed_on = parser.add_argument_group("for every file, as regviafft-stabilize takes them")
     for o in passed_on_options():
         flag = "--" + o["keyword"].replace("_", "-")
@@ -165,6 +203,7 @@ def main(argv=None):
             passed_on.add_argument(flag, type=_reader(o["keyword"]), metavar="VALUE", help=o["help"])
     arguments = parser.parse_args(argv)
     options = {o["keyword"]: getattr(arguments, o["keyword"]) for o in passed_on_options()}
+    made_with = options_made_with(options)
     if not arguments.scheduler:
         options = share_of_cores(options, arguments.workers)
 
@@ -176,19 +215,23 @@ def main(argv=None):
     os.makedirs(out, exist_ok=True)
     pairs = output_names(inputs, out)
 
+    summary = os.path.join(out, "summary.csv")
+    before = {} if arguments.force else previous_options(summary)
+
     from distributed import as_completed
 
     started = time.monotonic()
     with _client(arguments.scheduler, arguments.workers) as client:
-        futures = [client.submit(stabilize_one, path, output, motion, options, pure=False)
+        futures = [client.submit(stabilize_one, path, output, motion, options,
+                                 is_complete(output, motion, before.get(path), made_with), pure=False)
                    for path, (output, motion) in zip(inputs, pairs)]
         results = {}
         for done, (_, result) in enumerate(as_completed(futures, with_results=True), start=1):
+            result["options"] = made_with
             results[result["input"]] = result
             print(f"[{done}/{len(futures)}] {result['input']}: {result['status']}"
                   + (f" ({result['error']})" if result["error"] else ""), file=sys.stderr)
     ordered = [results[path] for path in inputs]
-    summary = os.path.join(out, "summary.csv")
     write_summary(summary, ordered)
     failed = sum(r["status"] == "failed" for r in ordered)
     print(f"{len(ordered) - failed} of {len(ordered)} files stabilised or already complete "

@@ -13,6 +13,7 @@ namespace py = pybind11;
 PYBIND11_MODULE(_regviafft, m)
 {
     m.doc() = "Video stabilisation by phase correlation (compiled part of regviafft)";
+    m.attr("__version__") = REGVIAFFT_VERSION;
     regviafft_python::translateSettingsErrors();
     regviafft_python::declareMotionRecord(m);
     regviafft_python::declareStabilizer(m);

@@ -10,7 +10,9 @@ extern "C" {
 }
 
 #include "av_handles.h"
+#include "batch_options.h"
 #include "job_options.h"
+#include "output_files.h"
 #include "py_keywords.h"
 #include "py_stabilize_file.h"
 
@@ -44,13 +46,20 @@ PYBIND11_MODULE(_regviafft_video, m)
         try {
             if (thrown)
                 std::rethrow_exception(thrown);
+        } catch (const video::ExistingOutput& e) {
+            const py::object error = py::module_::import("regviafft").attr("Error");
+            PyErr_SetString(error.ptr(), (e.path() + " exists; pass overwrite=True to replace it").c_str());
         } catch (const video::Failure& e) {
             const py::object error = py::module_::import("regviafft").attr("Error");
             PyErr_SetString(error.ptr(), e.what());
+        } catch (const regviafft::OptionError& e) {
+            // An encoder setting or a file name the job refuses, under its keyword.
+            PyErr_SetString(PyExc_ValueError, (regviafft_python::keywordOf(e.name()) + ": " + e.rule()).c_str());
         }
     });
     regviafft_python::declareStabilizeFile(m);
     m.attr("FILE_OPTIONS") = regviafft_python::describeKeywords(video::jobOptions(), video::JobOptions{});
+    m.attr("BATCH_OPTIONS") = regviafft_python::describeKeywords(video::batchOptions(), video::BatchOptions{});
     m.def("_parse_option", &parseOption, py::arg("keyword"), py::arg("text"),
           "the typed value that text spells for the keyword, as regviafft-stabilize reads it");
 }

@@ -56,6 +56,17 @@ double strayOver(const std::vector<TemplateObservation>& observations, const Sim
     return count > 0 ? std::sqrt(sum / count) : 0.0;
 }
 
+// The median peak of the templates that agree with the fit, or of all the
+// measured ones when none does.
+double agreeingPeak(const std::vector<TemplateObservation>& observations, const MotionFit& fit)
+{
+    std::vector<double> agreeing, measured;
+    for (size_t k = 0; k < observations.size(); ++k)
+        if (observations[k].measured)
+            (fit.inlier[k] ? agreeing : measured).push_back(observations[k].peak);
+    return median(agreeing.empty() ? measured : agreeing);
+}
+
 }  // namespace
 
 CameraMotion::CameraMotion(const Settings& s)
@@ -86,18 +97,39 @@ bool CameraMotion::start(MotionRecord& record)
     options_.expected = {};
     options_.expectedSpread = leastSpread_;
     still_.restart();
+    judge_.restart();
     outlierFrames_.assign(grid_.count(), 0);
     fillRecord(fitCameraMotion(grid_.observations(), options_), record);
     return true;
 }
 
-void CameraMotion::measure(MotionRecord& record)
+JudgedMotion CameraMotion::measure(MotionRecord& record)
 {
     const std::vector<TemplateObservation>& observations = grid_.measure();
     options_.holdExpected = tripod_ || still_.still();
     if (options_.holdExpected)
         options_.expected = {};
+    JudgedMotion judged;
+    judged.predicted = options_.expected;
+    judged.held = options_.holdExpected;
     MotionFit fit = fitCameraMotion(observations, options_);
+    const Judgement judgement = judge_.judge(fit, agreeingPeak(observations, fit));
+    judged.reliable = judgement.reliable;
+    if (judged.reliable) {
+        followCamera(fit);
+        respotOutliers(fit);
+    }
+    judged.measured = fit.motion;
+    fillRecord(fit, record);
+    record.confidence = judgement.confidence;
+    record.replaced = !judged.reliable;
+    return judged;
+}
+
+// A reliable frame moves the still camera's judgement and the prediction on.
+void CameraMotion::followCamera(MotionFit& fit)
+{
+    const std::vector<TemplateObservation>& observations = grid_.observations();
     const double uncertainty = fit.residual / std::sqrt(std::max(1, fit.inliers));
     still_.observe(fit.held ? 0.0 : strayOver(observations, fit.motion, {}, options_, &fit), uncertainty);
     // Motion within the measurement's noise is none: a still camera's path
@@ -108,8 +140,6 @@ void CameraMotion::measure(MotionRecord& record)
     options_.expectedSpread =
         std::max(leastSpread_, options_.expectedSpread + (stray - options_.expectedSpread) / kSpreadFrames);
     options_.expected = fit.motion;
-    fillRecord(fit, record);
-    respotOutliers(fit);
 }
 
 void CameraMotion::fillRecord(const MotionFit& fit, MotionRecord& record) const
@@ -117,12 +147,9 @@ void CameraMotion::fillRecord(const MotionFit& fit, MotionRecord& record) const
     const std::vector<TemplateObservation>& observations = grid_.observations();
     record.analysed = true;
     record.templateCount = static_cast<int>(observations.size());
-    std::vector<double> agreeing, measured;
     for (size_t k = 0; k < observations.size(); ++k) {
         const TemplateObservation& o = observations[k];
         record.templates[k] = {o.shiftX, o.shiftY, o.peak, o.x, o.y, fit.inlier[k]};
-        if (o.measured)
-            (fit.inlier[k] ? agreeing : measured).push_back(o.peak);
     }
     record.motionX = fit.motion.x;
     record.motionY = fit.motion.y;
@@ -131,9 +158,7 @@ void CameraMotion::fillRecord(const MotionFit& fit, MotionRecord& record) const
     record.rotation = fit.motion.angle * kDegreesPerRadian;
     record.scale = fit.motion.scale;
     record.inliers = record.votes = fit.inliers;
-    if (agreeing.empty())
-        agreeing = measured;
-    record.peak = median(agreeing);
+    record.peak = agreeingPeak(observations, fit);
 }
 
 void CameraMotion::respotOutliers(const MotionFit& fit)

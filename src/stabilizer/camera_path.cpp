@@ -33,7 +33,7 @@ private:
 std::unique_ptr<CameraPath> modePath(const Settings& s, const CorrectionBudget& budget)
 {
     if (s.mode == PathMode::Causal)
-        return std::make_unique<CausalPath>(*s.smoothness, budget);
+        return std::make_unique<CausalPath>(*s.smoothness, s.width, budget);
     return std::make_unique<LagPath>(s.lag, *s.smoothness, budget);
 }
 

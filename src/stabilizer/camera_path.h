@@ -23,6 +23,9 @@ struct PathSample {
     PathStep step = PathStep::Follow;
     Pose pose;           // the camera's place on its path
     bool still = false;  // the camera has stood still for a while: no correction is needed
+    // The pose follows the frame's measured motion; otherwise the motion its
+    // recent frames predicted, which a path leans on as little as it can.
+    bool reliable = true;
     Pose applied;        // what the measurement applied itself (design mode only)
 };
 

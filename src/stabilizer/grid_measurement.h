@@ -47,6 +47,8 @@ public:
 
     const std::vector<TemplateObservation>& observations() const { return observations_; }
     int count() const { return static_cast<int>(templates_.size()); }
+    // The current frame, grey and reduced to the analysed size.
+    const cv::Mat& picture() const { return reduced_; }
 
 private:
     struct Template {

@@ -20,6 +20,12 @@ constexpr int kFewFrames = 4;
 // which it is complete.
 constexpr double kBlendStart = 0.4;
 constexpr double kBlendFull = 0.7;
+// A frame whose motion was predicted (and corrected by its content) rather
+// than measured counts this much in the fit. Not nothing: a whip pan over a
+// faint picture can leave a run of such frames longer than the quadratic fit
+// reaches, and with no weight there the fit would have nothing to follow the
+// move with.
+constexpr double kPredictedWeight = 0.3;
 // A pivot below this share of its column's sum marks a singular fit.
 constexpr double kSingular = 1e-9;
 
@@ -30,15 +36,29 @@ struct Fit {
     double curvature;  // per frame squared; 0 for a line
 };
 
-// Least squares with Gaussian weights of polynomial degree 1 or 2 about
-// frame `at`, on values taken relative to path[at] for precision.
-Fit weightedFit(const double* path, int count, int at, double sigma, int degree)
+// One axis of the path over a window, and which of its frames the fit may
+// lean on (those whose motion was measured reliably).
+struct Window {
+    const double* path;
+    const std::vector<bool>& reliable;
+    int count;
+    int at;  // the frame being smoothed
+};
+
+// Least squares with Gaussian weights of polynomial degree 1 or 2 about the
+// window's frame, on values taken relative to its own for precision; frames
+// not measured reliably weigh less, so the fit leans on the frames around
+// them.
+Fit weightedFit(const Window& window, double sigma, int degree)
 {
+    const double* path = window.path;
+    const int at = window.at;
     const int n = degree + 1;
     double m[3][4] = {};
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < window.count; ++i) {
+        const double trust = window.reliable[i] ? 1.0 : kPredictedWeight;
         const double d = i - at;
-        const double w = std::exp(-d * d / (2.0 * sigma * sigma));
+        const double w = trust * std::exp(-d * d / (2.0 * sigma * sigma));
         const double powers[3] = {1.0, d, d * d};
         for (int r = 0; r < n; ++r) {
             for (int c = 0; c < n; ++c)
@@ -93,22 +113,26 @@ double smoothStep(double t)
     return t * t * (3.0 - 2.0 * t);
 }
 
-}  // namespace
-
-double lagCorrection(const double* path, int count, int at, double sigma, double budget)
+// Correction of the window's frame on one axis: the path less its smooth
+// value. `budget` (what the axis alone may spend) judges how much a line
+// would spend where the camera accelerates; the correction itself is not
+// limited here.
+double lagCorrection(const Window& window, double sigma, double budget)
 {
     if (!(budget > 0.0))
         return 0.0;
-    const Fit line = weightedFit(path, count, at, sigma, 1);
-    const Fit quadratic = weightedFit(path, count, at, kQuadraticSigma, 2);
+    const Fit line = weightedFit(window, sigma, 1);
+    const Fit quadratic = weightedFit(window, kQuadraticSigma, 2);
     double smooth = line.value;
     if (line.ok && quadratic.ok) {
-        const double blend = smoothStep((lineBudgetShare(line, quadratic, count, at, budget) - kBlendStart) /
-                                        (kBlendFull - kBlendStart));
+        const double share = lineBudgetShare(line, quadratic, window.count, window.at, budget);
+        const double blend = smoothStep((share - kBlendStart) / (kBlendFull - kBlendStart));
         smooth = (1.0 - blend) * line.value + blend * quadratic.value;
     }
-    return path[at] - smooth;
+    return window.path[window.at] - smooth;
 }
+
+}  // namespace
 
 LagPath::LagPath(int lag, double sigma, const CorrectionBudget& budget)
     : lag_(lag), sigma_(sigma), budget_(budget),
@@ -128,7 +152,7 @@ void LagPath::push(const PathSample& sample)
         lastBreak_ = index;
         pathStart_ = index;
     }
-    points_.push_back({sample.pose, sample.step != PathStep::Off, pathStart_});
+    points_.push_back({sample.pose, sample.step != PathStep::Off, sample.reliable, pathStart_});
 }
 
 bool LagPath::isFinal(std::int64_t index) const
@@ -144,6 +168,7 @@ Pose LagPath::correctionOf(std::int64_t t) const
     const std::int64_t first = std::max({point.pathStart, t - framesBack_, firstKept_});
     const std::int64_t last = std::min(t + lag_, pushed_ - 1);
     std::vector<double> xs, ys, angles, logScales;
+    std::vector<bool> reliable;
     for (std::int64_t i = first; i <= last; ++i) {
         const Point& p = at(i);
         // A window never crosses into the next path.
@@ -153,13 +178,15 @@ Pose LagPath::correctionOf(std::int64_t t) const
         ys.push_back(p.pose.y);
         angles.push_back(p.pose.angle);
         logScales.push_back(p.pose.logScale);
+        reliable.push_back(p.reliable);
     }
     const int count = static_cast<int>(xs.size());
     const int position = static_cast<int>(t - first);
-    return budget_.limit({lagCorrection(xs.data(), count, position, sigma_, budget_.x()),
-                          lagCorrection(ys.data(), count, position, sigma_, budget_.y()),
-                          lagCorrection(angles.data(), count, position, sigma_, budget_.angle()),
-                          lagCorrection(logScales.data(), count, position, sigma_, budget_.logScale())});
+    auto along = [&](const std::vector<double>& axis) { return Window{axis.data(), reliable, count, position}; };
+    return budget_.limit({lagCorrection(along(xs), sigma_, budget_.x()),
+                          lagCorrection(along(ys), sigma_, budget_.y()),
+                          lagCorrection(along(angles), sigma_, budget_.angle()),
+                          lagCorrection(along(logScales), sigma_, budget_.logScale())});
 }
 
 bool LagPath::take(Pose& correction)

@@ -11,7 +11,8 @@
 namespace regviafft {
 
 // At frame t, a Gaussian-weighted (sigma frames) straight-line fit of the
-// path over frames t - 3 sigma .. t + lag gives the smooth path: a straight
+// path over frames t - 3 sigma .. t + lag gives the smooth path (frames whose
+// motion was predicted, not measured, count less in it): a straight
 // pan needs no correction, and the ends of a path need no padding. Where the
 // line would spend much of the budget within a few frames (a whip pan, a
 // sudden stop), it blends into a narrow quadratic fit that follows the
@@ -29,6 +30,7 @@ private:
     struct Point {
         Pose pose;
         bool onPath;
+        bool reliable;           // its motion was measured, not predicted
         std::int64_t pathStart;  // index of the frame its path started on
     };
     const Point& at(std::int64_t index) const { return points_[index - firstKept_]; }
@@ -47,12 +49,6 @@ private:
     std::int64_t pathStart_ = 0;
     bool finished_ = false;
 };
-
-// Correction of the frame at index `at` of path[0..count-1], one axis of the
-// camera path over its window: the path less its smooth value. `budget` (what
-// the axis alone may spend) judges how much a line would spend where the
-// camera accelerates; the correction itself is not limited here.
-double lagCorrection(const double* path, int count, int at, double sigma, double budget);
 
 }  // namespace regviafft
 

@@ -1,5 +1,6 @@
 // The stabiliser: measurement on push, the camera path per mode, records
 // handed out in push order once final, and rendering on request.
+#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <memory>
@@ -13,7 +14,6 @@
 #include "design_estimator.h"
 #include "frame_planes.h"
 #include "frame_renderer.h"
-#include "kernels.h"
 #include "regviafft/stabilizer.h"
 
 namespace regviafft {
@@ -33,7 +33,7 @@ double wholePixels(double correction, double budget)
 
 struct Stabilizer::Impl {
     explicit Impl(const Settings& resolved)
-        : settings(resolved), path(makeCameraPath(resolved)), budget(resolved)
+        : settings(resolved), cuts(resolved), path(makeCameraPath(resolved)), budget(resolved)
     {
         if (resolved.mode == PathMode::Design)
             design.emplace(resolved);
@@ -50,7 +50,8 @@ struct Stabilizer::Impl {
 
     PathStep measure(const FrameView& frame, MotionRecord& record);
     PathStep startPath(MotionRecord& record, bool placed);
-    PathStep followPath(MotionRecord& record);
+    PathStep followPath(MotionRecord& record, const Similarity& motion);
+    Similarity pathMotion(const JudgedMotion& judged, MotionRecord& record);
     Pose finalCorrection(const Pose& correction) const;
 
     Settings settings;
@@ -77,17 +78,43 @@ PathStep Stabilizer::Impl::startPath(MotionRecord& record, bool placed)
     return placed ? PathStep::Start : PathStep::Off;
 }
 
-PathStep Stabilizer::Impl::followPath(MotionRecord& r)
+PathStep Stabilizer::Impl::followPath(MotionRecord& r, const Similarity& motion)
 {
-    pose.x += r.motionX;
-    pose.y += r.motionY;
-    pose.angle += r.rotation / kDegreesPerRadian;
-    pose.logScale += std::log(r.scale);
+    pose.x += motion.x;
+    pose.y += motion.y;
+    pose.angle += motion.angle;
+    pose.logScale += std::log(motion.scale);
     r.pathX = pose.x;
     r.pathY = pose.y;
     r.pathRotation = pose.angle * kDegreesPerRadian;
     r.pathScale = std::exp(pose.logScale);
     return PathStep::Follow;
+}
+
+// The motion the path follows from a measured frame: the measured one when
+// it is reliable, else the one its recent frames predict, as the frame's
+// content corrects it unless the camera is held still. Before a frame's
+// content change is taken for a cut, its content is searched around both
+// motions.
+Similarity Stabilizer::Impl::pathMotion(const JudgedMotion& judged, MotionRecord& r)
+{
+    Similarity motion = judged.measured;
+    r.contentChange = cuts.change(judged.measured);
+    if (!judged.reliable) {
+        const ContentMatch match = cuts.search(judged.predicted);
+        r.contentChange = std::min(r.contentChange, match.change);
+        motion = judged.held ? judged.predicted : match.motion;
+        camera->adopt(motion);
+    }
+    if (r.contentChange > kCutChange) {
+        r.contentChange = std::min(r.contentChange, cuts.search(judged.measured).change);
+        if (judged.reliable)
+            r.contentChange = std::min(r.contentChange, cuts.search(judged.predicted).change);
+    }
+    // Pictures with too little in common to compare tell of no cut.
+    if (!std::isfinite(r.contentChange))
+        r.contentChange = 0.0;
+    return motion;
 }
 
 PathStep Stabilizer::Impl::measure(const FrameView& frame, MotionRecord& r)
@@ -102,16 +129,16 @@ PathStep Stabilizer::Impl::measure(const FrameView& frame, MotionRecord& r)
         return r.analysed ? PathStep::Follow : PathStep::Off;
     }
     camera->load(frame);
+    cuts.load(camera->picture());
     if (!templatesPlaced) {
         templatesPlaced = camera->start(r);
         return startPath(r, templatesPlaced);
     }
-    camera->measure(r);
-    r.cut = cuts.judge(r, !motionImplausible(r.wholeMotionX, r.wholeMotionY, settings.width,
-                                             settings.height));
+    const Similarity motion = pathMotion(camera->measure(r), r);
+    r.cut = r.contentChange > kCutChange;
     if (!r.cut)
-        return followPath(r);
-    cuts.restart();
+        return followPath(r, motion);
+    r.replaced = false;  // a new path starts here: nothing of it was replaced
     MotionRecord placement;  // the cut frame keeps what was measured on it
     templatesPlaced = camera->start(placement);
     return startPath(r, templatesPlaced);
@@ -157,7 +184,7 @@ void Stabilizer::push(const FrameView& frame, std::int64_t id)
     const bool still = s.camera && s.camera->still();
     const Pose onPath{record.pathX, record.pathY, record.pathRotation / kDegreesPerRadian,
                       std::log(record.pathScale)};
-    s.path->push({step, onPath, still, {record.correctionX, record.correctionY, 0.0, 0.0}});
+    s.path->push({step, onPath, still, !record.replaced, {record.correctionX, record.correctionY, 0.0, 0.0}});
     s.waiting.push_back(record);
     ++s.pushed;
 }

@@ -1,6 +1,10 @@
 // The file job's option table.
 #include "job_options.h"
 
+#include <string>
+
+#include "motion_log.h"
+
 namespace video {
 namespace {
 
@@ -14,6 +18,13 @@ constexpr int kMostEncoderThreads = 128;
 
 regviafft::OptionTable<JobOptions> makeTable()
 {
+    // The endings come from the writers, the plot's from the image formats
+    // this machine's image library writes.
+    static const std::string motionHelp =
+        "write one record per frame to FILE, " + motionLogEndings() +
+        ": the frame's time, the measured motion, peak, votes, cut, camera path and the correction applied";
+    static const std::string plotHelp =
+        "draw the camera path and the smoothed path to FILE, an image: " + plotEndings();
     return {
         {"codec", "NAME", "video encoder: libx264, ffv1 (lossless) or any other the installed libraries offer",
          OptionRule::text(), "", {}, fieldAccess(&JobOptions::encoder, &EncoderChoice::codec)},
@@ -25,15 +36,13 @@ regviafft::OptionTable<JobOptions> makeTable()
          "threads the encoder runs; 0 lets it take one per core (several files at once: cores / files)",
          OptionRule::wholeNumber(0, kMostEncoderThreads), "", {},
          fieldAccess(&JobOptions::encoder, &EncoderChoice::threads)},
-        {"motion", "FILE",
-         "write one record per frame to FILE, .csv or .json: the frame's time, the measured motion, "
-         "peak, votes, cut, camera path and the correction applied",
-         OptionRule::text(), "", {}, fieldAccess(&JobOptions::motionPath)},
-        {"plot", "FILE", "draw the camera path and the smoothed path to FILE (.png)", OptionRule::text(), "", {},
-         fieldAccess(&JobOptions::plotPath)},
+        {"motion", "FILE", motionHelp.c_str(), OptionRule::text(), "", {}, fieldAccess(&JobOptions::motionPath)},
+        {"plot", "FILE", plotHelp.c_str(), OptionRule::text(), "", {}, fieldAccess(&JobOptions::plotPath)},
         {"side-by-side", nullptr, "write input and stabilised frames next to each other", OptionRule::flag(), "",
          {}, fieldAccess(&JobOptions::sideBySide)},
         {"quiet", nullptr, "print nothing but errors", OptionRule::flag(), "", {}, fieldAccess(&JobOptions::quiet)},
+        {"overwrite", nullptr, "replace output files that exist (the video, the motion table, the plot)",
+         OptionRule::flag(), "", {}, fieldAccess(&JobOptions::overwrite), 'y'},
     };
 }
 

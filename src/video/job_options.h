@@ -9,7 +9,7 @@
 
 #include "regviafft/option.h"
 #include "regviafft/stabilizer.h"
-#include "video_output.h"
+#include "encoder.h"
 
 namespace video {
 
@@ -18,8 +18,9 @@ struct JobOptions {
     EncoderChoice encoder;
     bool sideBySide = false;       // input and stabilised frames next to each other
     std::string motionPath;        // .csv or .json: one record per frame; empty: none
-    std::string plotPath;          // .png: camera path and smoothed path; empty: none
+    std::string plotPath;          // an image: camera path and smoothed path; empty: none
     bool quiet = false;            // no progress and no summary
+    bool overwrite = false;        // output files that exist are replaced, not refused
 };
 
 // The job's options, each defaulting to JobOptions{}.

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "av_handles.h"
+#include "regviafft/option.h"
 #include "regviafft/record_fields.h"
 
 namespace video {
@@ -25,6 +26,8 @@ bool endsWith(const std::string& text, const char* ending)
 
 // The host's own column, before the record's fields, and after them the
 // templates: in CSV one column of their inlier flags, in JSON every field.
+constexpr const char* kCsvEnding = ".csv";
+constexpr const char* kJsonEnding = ".json";
 constexpr const char* kTimeColumn = "time";
 constexpr const char* kInliersColumn = "template_inliers";
 constexpr const char* kTemplatesKey = "templates";
@@ -108,11 +111,21 @@ void writeJson(std::FILE* file, const std::vector<FrameLog>& log)
 
 }  // namespace
 
+std::string motionLogEndings()
+{
+    return std::string(kCsvEnding) + " or " + kJsonEnding;
+}
+
+void checkMotionLogName(const std::string& path)
+{
+    if (!endsWith(path, kCsvEnding) && !endsWith(path, kJsonEnding))
+        throw regviafft::OptionError("motion", "must end in " + motionLogEndings() + ", got '" + path + "'");
+}
+
 void writeMotionLog(const std::string& path, const std::vector<FrameLog>& log)
 {
-    const bool json = endsWith(path, ".json");
-    if (!json && !endsWith(path, ".csv"))
-        throw Failure("the motion file " + path + " must end in .csv or .json");
+    checkMotionLogName(path);
+    const bool json = endsWith(path, kJsonEnding);
     FilePtr file(std::fopen(path.c_str(), "w"));
     if (!file)
         throw Failure("cannot write " + path + ": " + std::strerror(errno));

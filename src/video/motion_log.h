@@ -1,5 +1,5 @@
 // The per-frame record of a run, and its files: the motion table (.csv or
-// .json) and the plot of the camera path (.png).
+// .json) and the plot of the camera path (an image).
 #ifndef REGVIAFFT_VIDEO_MOTION_LOG_H
 #define REGVIAFFT_VIDEO_MOTION_LOG_H
 
@@ -24,8 +24,19 @@ struct FrameLog {
 void writeMotionLog(const std::string& path, const std::vector<FrameLog>& log);
 
 // The camera path and the smoothed path over time for both axes and the
-// roll, cuts marked, as a PNG image. Throws Failure.
+// roll, cuts marked, as an image in the format its name ends in. Throws
+// Failure.
 void writePathPlot(const std::string& path, const std::vector<FrameLog>& log);
+
+// The names' endings each file takes, for help texts: ".csv or .json", and
+// the image formats the plot is written in here (".png, .jpg, ...").
+std::string motionLogEndings();
+std::string plotEndings();
+
+// Throw regviafft::OptionError ("motion", "plot") for a name whose ending
+// says no format these files are written in.
+void checkMotionLogName(const std::string& path);
+void checkPlotName(const std::string& path);
 
 }  // namespace video
 

@@ -8,6 +8,7 @@
 
 #include "av_handles.h"
 #include "motion_log.h"
+#include "regviafft/option.h"
 
 namespace video {
 namespace {
@@ -18,6 +19,9 @@ constexpr int kLeft = 70, kRight = 20, kTop = 40, kBottom = 40;
 const cv::Scalar kWhite(255, 255, 255), kGrid(225, 225, 225), kInk(60, 60, 60);
 const cv::Scalar kCamera(200, 120, 30), kSmooth(30, 30, 220), kCut(40, 170, 40);
 constexpr int kFont = cv::FONT_HERSHEY_SIMPLEX;
+// Image formats a plot may be written in, each where the image library was
+// built with its writer.
+constexpr const char* kImageEndings[] = {".png", ".jpg", ".jpeg", ".bmp", ".tif", ".tiff", ".webp"};
 
 struct Axis {
     const char* name;
@@ -57,9 +61,11 @@ void drawPanel(cv::Mat& canvas, int top, const Axis& axis, const std::vector<Fra
     // A flat path still gets an axis of some extent.
     if (hi - lo < axis.leastRange)
         hi = lo + axis.leastRange;
-    const double tEnd = std::max(log.back().seconds, log.front().seconds + 1e-3);
+    const auto [earliest, latest] = std::minmax_element(
+        log.begin(), log.end(), [](const FrameLog& a, const FrameLog& b) { return a.seconds < b.seconds; });
+    const double tStart = earliest->seconds, tEnd = std::max(latest->seconds, tStart + 1e-3);
     const auto x = [&](double seconds) {
-        return kLeft + static_cast<int>((seconds - log.front().seconds) / (tEnd - log.front().seconds) * plotWidth);
+        return kLeft + static_cast<int>((seconds - tStart) / (tEnd - tStart) * plotWidth);
     };
     const auto y = [&](double value) {
         return top + kTop + static_cast<int>((hi - value) / (hi - lo) * plotHeight);
@@ -81,7 +87,7 @@ void drawPanel(cv::Mat& canvas, int top, const Axis& axis, const std::vector<Fra
     cv::polylines(canvas, smooth, false, kSmooth, 2, cv::LINE_AA);
     cv::rectangle(canvas, {kLeft, top + kTop}, {kLeft + plotWidth, top + kTop + plotHeight}, kInk, 1);
     cv::putText(canvas, axis.name, {kLeft, top + kTop - 12}, kFont, 0.55, kInk, 1, cv::LINE_AA);
-    cv::putText(canvas, label(std::round(log.front().seconds * 100) / 100) + " s",
+    cv::putText(canvas, label(std::round(tStart * 100) / 100) + " s",
                 {kLeft, top + kTop + plotHeight + 20}, kFont, 0.45, kInk, 1, cv::LINE_AA);
     cv::putText(canvas, label(std::round(tEnd * 100) / 100) + " s",
                 {kLeft + plotWidth - 50, top + kTop + plotHeight + 20}, kFont, 0.45, kInk, 1, cv::LINE_AA);
@@ -100,8 +106,32 @@ void drawLegend(cv::Mat& canvas)
 
 }  // namespace
 
+std::string plotEndings()
+{
+    std::string endings;
+    for (const char* ending : kImageEndings)
+        if (cv::haveImageWriter(ending))
+            endings += (endings.empty() ? "" : ", ") + std::string(ending);
+    return endings;
+}
+
+void checkPlotName(const std::string& path)
+{
+    const size_t dot = path.rfind('.');
+    bool writable = false;
+    try {
+        writable = dot != std::string::npos && path.find('/', dot) == std::string::npos &&
+                   cv::haveImageWriter(path.substr(dot));
+    } catch (const cv::Exception&) {
+        writable = false;
+    }
+    if (!writable)
+        throw regviafft::OptionError("plot", "must end in one of " + plotEndings() + ", got '" + path + "'");
+}
+
 void writePathPlot(const std::string& path, const std::vector<FrameLog>& log)
 {
+    checkPlotName(path);
     if (log.empty())
         throw Failure("no frames to plot in " + path);
     cv::Mat canvas(kPanels * kPanelHeight + 40, kWidth, CV_8UC3, kWhite);
@@ -115,7 +145,7 @@ void writePathPlot(const std::string& path, const std::vector<FrameLog>& log)
         written = false;
     }
     if (!written)
-        throw Failure("cannot write the plot " + path + " (a .png name in a writable folder)");
+        throw Failure("cannot write the plot " + path);
 }
 
 }  // namespace video

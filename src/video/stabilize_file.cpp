@@ -10,7 +10,10 @@ extern "C" {
 #include <string>
 
 #include "av_handles.h"
+#include "output_files.h"
 #include "regviafft/frame_queue.h"
+#include "regviafft/options.h"
+#include "time_stamps.h"
 #include "video_input.h"
 #include "video_output.h"
 
@@ -19,6 +22,9 @@ namespace {
 
 using regviafft::FrameView;
 using regviafft::MotionRecord;
+
+// A frame's time where the file gives no frame rate.
+constexpr AVRational kUnknownFrameTime{1, 25};
 
 // The formats the stabiliser takes as they are; anything else becomes 4:2:0.
 bool takenAsIs(int format)
@@ -53,6 +59,13 @@ void fillBlack(AVFrame* frame)
           "cannot make an output frame");
 }
 
+std::string sizeText(int width, int height)
+{
+    return std::to_string(width) + "x" + std::to_string(height);
+}
+
+// The job's settings for the file's frames. A refusal of a field no option
+// sets is one of the frame size itself, and said so.
 regviafft::Settings settingsFor(const JobOptions& job, const VideoInput& input)
 {
     regviafft::Settings s = job.settings;
@@ -60,7 +73,23 @@ regviafft::Settings settingsFor(const JobOptions& job, const VideoInput& input)
     s.width = d->width;
     s.height = d->height;
     s.fullRange = d->color_range == AVCOL_RANGE_JPEG || d->pix_fmt == AV_PIX_FMT_YUVJ420P;
+    try {
+        regviafft::resolveSettings(s);
+    } catch (const regviafft::SettingsError& e) {
+        if (regviafft::asOptionError(e))
+            throw;
+        throw Failure(input.name() + ": its " + sizeText(s.width, s.height) +
+                      " frames are too small to measure motion in; set the template size yourself to "
+                      "stabilise them anyway");
+    }
     return s;
+}
+
+// One frame's time in the stream's time base, from the frame rate.
+std::int64_t frameDuration(const VideoInput& input)
+{
+    const AVRational rate = input.decoder()->framerate;
+    return av_rescale_q(1, rate.num > 0 ? av_inv_q(rate) : kUnknownFrameTime, input.videoStream()->time_base);
 }
 
 class FileJob {
@@ -69,7 +98,8 @@ public:
         : job_(job), progress_(progress), input_(in), queue_(settingsFor(job, input_)),
           width_(input_.decoder()->width), height_(input_.decoder()->height),
           evenWidth_(width_ + (width_ & 1)), shape_(outputShape()),
-          output_(out, shape_, job.encoder, &input_), timeBase_(input_.videoStream()->time_base)
+          output_(out, shape_, job.encoder, &input_), timeBase_(input_.videoStream()->time_base),
+          stamps_(frameDuration(input_))
     {
     }
 
@@ -78,6 +108,7 @@ public:
 private:
     VideoShape outputShape() const;
     void take(AVFrame* decoded);
+    void push(std::vector<FramePtr>& stamped);
     FramePtr toWorking(AVFrame* decoded);
     void drain();
     void render(const MotionRecord& record, AVFrame* in);
@@ -93,6 +124,7 @@ private:
     VideoShape shape_;
     VideoOutput output_;
     AVRational timeBase_;
+    TimeStamps stamps_;
     ScalePtr converter_;
     AVPixelFormat converterFrom_ = AV_PIX_FMT_NONE;
     std::int64_t pushed_ = 0;
@@ -135,15 +167,24 @@ FramePtr FileJob::toWorking(AVFrame* decoded)
 void FileJob::take(AVFrame* decoded)
 {
     if (decoded->width != width_ || decoded->height != height_)
-        throw Failure("the frame size changes from " + std::to_string(width_) + "x" +
-                      std::to_string(height_) + " to " + std::to_string(decoded->width) + "x" +
-                      std::to_string(decoded->height) + " at frame " + std::to_string(pushed_) +
+        throw Failure("the frame size changes from " + sizeText(width_, height_) + " to " +
+                      sizeText(decoded->width, decoded->height) + " at frame " + std::to_string(pushed_) +
                       "; cut the file there and stabilise the parts");
     FramePtr frame = toWorking(decoded);
     frame->pts = decoded->best_effort_timestamp;
-    const FrameView view = viewOf(frame.get(), width_, height_);
-    queue_.push(view, std::move(frame));
-    ++pushed_;
+    std::vector<FramePtr> stamped;
+    stamps_.push(std::move(frame), stamped);
+    push(stamped);
+}
+
+void FileJob::push(std::vector<FramePtr>& stamped)
+{
+    for (FramePtr& frame : stamped) {
+        const FrameView view = viewOf(frame.get(), width_, height_);
+        queue_.push(view, std::move(frame));
+        ++pushed_;
+        drain();
+    }
 }
 
 void FileJob::copyLeftHalf(AVFrame* in, AVFrame* out) const
@@ -179,8 +220,7 @@ void FileJob::render(const MotionRecord& record, AVFrame* in)
         queue_.stabilizer().render(record, viewOf(in, width_, height_), viewOf(out.get(), width_, height_));
     }
     output_.writeVideo(out.get());
-    const double seconds = in->pts == AV_NOPTS_VALUE ? 0.0 : in->pts * av_q2d(timeBase_);
-    report_.log.push_back({record, seconds});
+    report_.log.push_back({record, in->pts * av_q2d(timeBase_)});
 }
 
 void FileJob::drain()
@@ -213,17 +253,26 @@ JobReport FileJob::run(const std::atomic<bool>* stop)
         }
         take(frame.get());
         av_frame_unref(frame.get());
-        drain();
     }
+    std::vector<FramePtr> stamped;
+    stamps_.finish(stamped);
+    push(stamped);
     queue_.finish();
     drain();
-    output_.finish();
-    progress_.finish(static_cast<std::int64_t>(report_.log.size()));
     report_.frames = static_cast<std::int64_t>(report_.log.size());
     report_.width = width_;
     report_.height = height_;
+    report_.paddedWidth = output_.encodedWidth();
+    report_.paddedHeight = output_.encodedHeight();
     report_.refusedPackets = input_.refusedPackets();
     report_.earlyEnd = input_.earlyEnd();
+    // A file without frames is one no player opens: none is written.
+    if (report_.frames == 0 && !report_.interrupted)
+        throw Failure(input_.name() + ": no frame of its video could be decoded" +
+                      (report_.earlyEnd.empty() ? "" : " (" + report_.earlyEnd + ")"));
+    if (report_.frames > 0)
+        output_.finish();
+    progress_.finish(report_.frames);
     report_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return std::move(report_);
 }
@@ -233,8 +282,12 @@ JobReport FileJob::run(const std::atomic<bool>* stop)
 JobReport stabilizeFile(const std::string& input, const std::string& output, const JobOptions& job,
                         Progress& progress, const std::atomic<bool>* stop)
 {
+    checkOutputFiles(input, output, job);
+    checkEncoderChoice(job.encoder);
     FileJob fileJob(input, output, job, progress);
     JobReport report = fileJob.run(stop);
+    if (report.frames == 0)
+        return report;
     if (!job.motionPath.empty())
         writeMotionLog(job.motionPath, report.log);
     if (!job.plotPath.empty())

@@ -7,42 +7,49 @@
 #include <cmath>
 
 namespace video {
+namespace {
 
-VideoInput::VideoInput(const std::string& path) : path_(path)
+// "-" names standard input, as it does for most programs that read files.
+constexpr const char* kStandardInput = "pipe:0";
+
+}  // namespace
+
+VideoInput::VideoInput(const std::string& path) : path_(path == "-" ? "standard input" : path)
 {
     AVFormatContext* opened = nullptr;
-    check(avformat_open_input(&opened, path.c_str(), nullptr, nullptr), "cannot open " + path);
+    check(avformat_open_input(&opened, path == "-" ? kStandardInput : path.c_str(), nullptr, nullptr),
+          "cannot open " + path_);
     format_.reset(opened);
-    check(avformat_find_stream_info(opened, nullptr), "cannot read " + path);
+    check(avformat_find_stream_info(opened, nullptr), "cannot read " + path_);
     const AVCodec* codec = nullptr;
     videoIndex_ = av_find_best_stream(opened, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
     if (videoIndex_ == AVERROR_STREAM_NOT_FOUND)
-        throw Failure(path + " has no video stream");
+        throw Failure(path_ + " has no video stream");
     if (videoIndex_ < 0 || codec == nullptr)
-        throw Failure(path + ": no decoder for its video stream (" +
+        throw Failure(path_ + ": no decoder for its video stream (" +
                       avcodec_get_name(format_->streams[std::max(videoIndex_, 0)]->codecpar->codec_id) + ")");
     const AVStream* stream = format_->streams[videoIndex_];
     // A frame size beyond what the stabiliser takes is refused before the
     // decoder allocates anything for it.
     const AVCodecParameters* video = stream->codecpar;
     if (video->width > regviafft::kMaxFrameSide || video->height > regviafft::kMaxFrameSide)
-        throw Failure(path + ": its " + std::to_string(video->width) + "x" + std::to_string(video->height) +
+        throw Failure(path_ + ": its " + std::to_string(video->width) + "x" + std::to_string(video->height) +
                       " frames are larger than the " + std::to_string(regviafft::kMaxFrameSide) +
                       "-pixel sides this program takes");
     decoder_.reset(avcodec_alloc_context3(codec));
     if (!decoder_)
         throw std::bad_alloc();
     check(avcodec_parameters_to_context(decoder_.get(), stream->codecpar),
-          "cannot set up the decoder of " + path);
+          "cannot set up the decoder of " + path_);
     decoder_->pkt_timebase = stream->time_base;
     decoder_->framerate = av_guess_frame_rate(opened, const_cast<AVStream*>(stream), nullptr);
     // As many threads as the machine has, over frames and slices.
     decoder_->thread_count = 0;
     decoder_->max_pixels = static_cast<int64_t>(regviafft::kMaxFrameSide) * regviafft::kMaxFrameSide;
     decoder_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-    check(avcodec_open2(decoder_.get(), codec, nullptr), "cannot open the decoder of " + path);
+    check(avcodec_open2(decoder_.get(), codec, nullptr), "cannot open the decoder of " + path_);
     if (decoder_->width <= 0 || decoder_->height <= 0)
-        throw Failure(path + ": its video stream has no frame size");
+        throw Failure(path_ + ": its video stream has no frame size");
 }
 
 std::int64_t VideoInput::frameEstimate() const

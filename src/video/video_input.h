@@ -12,8 +12,8 @@ namespace video {
 
 class VideoInput {
 public:
-    // Opens the file and the decoder of its main video stream; throws
-    // Failure naming the file and the fault.
+    // Opens the file ("-": standard input) and the decoder of its main video
+    // stream; throws Failure naming the file and the fault.
     explicit VideoInput(const std::string& path);
     VideoInput(const VideoInput&) = delete;
     VideoInput& operator=(const VideoInput&) = delete;
@@ -23,6 +23,8 @@ public:
     // file order; End after the decoder has given its last frame.
     Item next(AVFrame* frame, AVPacket* packet);
 
+    // The file's name as messages give it.
+    const std::string& name() const { return path_; }
     AVFormatContext* format() const { return format_.get(); }
     const AVStream* videoStream() const { return format_->streams[videoIndex_]; }
     int videoIndex() const { return videoIndex_; }

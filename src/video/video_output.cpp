@@ -1,16 +1,12 @@
 // Encoding, stream copy and muxing of the output file.
 #include "video_output.h"
 
-extern "C" {
-#include <libavutil/opt.h>
-}
-
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include "frame_padding.h"
 #include "video_input.h"
 
 namespace video {
@@ -19,62 +15,10 @@ namespace {
 constexpr const char* kPipeFormat = "matroska";
 constexpr const char* kPipe = "pipe:1";
 constexpr const char* kPartialSuffix = ".partial";
-// Encoders without a constant-quality rate factor take a fixed quantiser
-// instead, this many rate-factor steps to one quantiser step.
-constexpr double kRateFactorsPerQuantiser = 6.0;
-constexpr int kLargestQuantiser = 31;
 
 bool isPipe(const std::string& path)
 {
     return path == "-";
-}
-
-bool supportsFormat(const AVCodec* codec, AVPixelFormat format)
-{
-    if (codec->pix_fmts == nullptr)
-        return true;
-    for (const AVPixelFormat* f = codec->pix_fmts; *f != AV_PIX_FMT_NONE; ++f)
-        if (*f == format)
-            return true;
-    return false;
-}
-
-// The frames' own format where the encoder takes it, else 4:2:0, else the
-// encoder's first choice.
-AVPixelFormat encoderFormat(const AVCodec* codec, AVPixelFormat frames)
-{
-    if (supportsFormat(codec, frames))
-        return frames;
-    if (supportsFormat(codec, AV_PIX_FMT_YUV420P))
-        return AV_PIX_FMT_YUV420P;
-    return codec->pix_fmts[0];
-}
-
-bool hasOption(void* object, const char* name)
-{
-    return av_opt_find(object, name, nullptr, 0, 0) != nullptr;
-}
-
-void applyQuality(AVCodecContext* encoder, const EncoderChoice& choice)
-{
-    if (hasOption(encoder->priv_data, "crf")) {
-        av_opt_set_int(encoder->priv_data, "crf", choice.crf, 0);
-        encoder->bit_rate = 0;  // constant quality, not a bit rate
-    } else {
-        const AVCodecDescriptor* descriptor = avcodec_descriptor_get(encoder->codec_id);
-        if (descriptor == nullptr || !(descriptor->props & AV_CODEC_PROP_LOSSLESS)) {
-            const int quantiser = std::clamp(
-                static_cast<int>(std::lround(choice.crf / kRateFactorsPerQuantiser)), 1, kLargestQuantiser);
-            encoder->flags |= AV_CODEC_FLAG_QSCALE;
-            encoder->global_quality = FF_QP2LAMBDA * quantiser;
-        }
-    }
-    // The library's own logging is off; this one writes to the terminal itself.
-    if (hasOption(encoder->priv_data, "x265-params"))
-        av_opt_set(encoder->priv_data, "x265-params", "log-level=none", 0);
-    if (hasOption(encoder->priv_data, "preset"))
-        check(av_opt_set(encoder->priv_data, "preset", choice.preset.c_str(), 0),
-              "the " + choice.codec + " encoder has no preset '" + choice.preset + "'");
 }
 
 // Rotation, mastering display and other per-stream side data.
@@ -153,41 +97,17 @@ void VideoOutput::addVideoStream(const VideoShape& shape, const EncoderChoice& c
                                  const VideoInput* input)
 {
     const AVCodec* codec = avcodec_find_encoder_by_name(choice.codec.c_str());
-    if (codec == nullptr || codec->type != AVMEDIA_TYPE_VIDEO)
-        throw Failure("no video encoder named '" + choice.codec + "' is installed");
-    if (avformat_query_codec(format_->oformat, codec->id, FF_COMPLIANCE_NORMAL) == 0)
+    if (codec != nullptr && avformat_query_codec(format_->oformat, codec->id, FF_COMPLIANCE_NORMAL) == 0)
         throw Failure("the container of " + path_ + " cannot hold " + choice.codec + " video");
-    encoder_.reset(avcodec_alloc_context3(codec));
+    OpenedEncoder opened = openEncoder(choice, shape, format_->oformat->flags & AVFMT_GLOBALHEADER);
+    encoder_ = std::move(opened.context);
+    padded_ = opened.padded;
     videoStream_ = avformat_new_stream(format_.get(), nullptr);
-    if (!encoder_ || videoStream_ == nullptr)
+    if (videoStream_ == nullptr)
         throw std::bad_alloc();
     AVCodecContext* e = encoder_.get();
-    e->width = shape.width;
-    e->height = shape.height;
-    e->pix_fmt = encoderFormat(codec, shape.format);
-    e->sample_aspect_ratio = shape.sampleAspect;
-    // The frames' own time base keeps every time stamp, variable rates included.
     frameTimeBase_ = shape.timeBase;
     frameRate_ = shape.frameRate.num > 0 ? shape.frameRate : AVRational{25, 1};
-    e->time_base = shape.timeBase;
-    e->framerate = shape.frameRate;
-    e->color_range = shape.range;
-    e->color_primaries = shape.primaries;
-    e->color_trc = shape.transfer;
-    e->colorspace = shape.space;
-    e->chroma_sample_location = shape.chromaLocation;
-    e->thread_count = choice.threads;
-    if (format_->oformat->flags & AVFMT_GLOBALHEADER)
-        e->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    applyQuality(e, choice);
-    int opened = avcodec_open2(e, codec, nullptr);
-    if (opened < 0 && shape.frameRate.num > 0) {
-        // Some encoders cannot count in the input's time base; they get one
-        // tick per frame and the time stamps are rescaled.
-        e->time_base = av_inv_q(shape.frameRate);
-        opened = avcodec_open2(e, codec, nullptr);
-    }
-    check(opened, "cannot open the " + choice.codec + " encoder");
     check(avcodec_parameters_from_context(videoStream_->codecpar, e), "cannot set up " + path_);
     videoStream_->time_base = e->time_base;
     videoStream_->avg_frame_rate = shape.frameRate;
@@ -199,10 +119,11 @@ void VideoOutput::addVideoStream(const VideoShape& shape, const EncoderChoice& c
         av_dict_copy(&videoStream_->metadata, in->metadata, 0);
         copySideData(in, videoStream_);
     }
+    if (padded_)
+        paddedFrame_ = allocateFrame();
     if (e->pix_fmt != shape.format) {
-        converter_.reset(sws_getContext(shape.width, shape.height, shape.format, shape.width,
-                                        shape.height, e->pix_fmt, SWS_BICUBIC, nullptr, nullptr,
-                                        nullptr));
+        converter_.reset(sws_getContext(e->width, e->height, shape.format, e->width, e->height, e->pix_fmt,
+                                        SWS_BICUBIC, nullptr, nullptr, nullptr));
         converted_ = allocateFrame();
         if (!converter_)
             throw Failure(std::string("cannot convert ") + av_get_pix_fmt_name(shape.format) +
@@ -239,20 +160,38 @@ void VideoOutput::addCopiedStreams(const VideoInput& input)
     }
 }
 
+AVFrame* VideoOutput::padToEncoder(AVFrame* frame)
+{
+    if (!padded_)
+        return frame;
+    av_frame_unref(paddedFrame_.get());
+    paddedFrame_->format = frame->format;
+    paddedFrame_->width = encoder_->width;
+    paddedFrame_->height = encoder_->height;
+    check(av_frame_get_buffer(paddedFrame_.get(), 0), "cannot pad a frame");
+    padFrame(frame, paddedFrame_.get());
+    check(av_frame_copy_props(paddedFrame_.get(), frame), "cannot pad a frame");
+    return paddedFrame_.get();
+}
+
+AVFrame* VideoOutput::convertForEncoder(AVFrame* frame)
+{
+    if (!converter_)
+        return frame;
+    av_frame_unref(converted_.get());
+    converted_->format = encoder_->pix_fmt;
+    converted_->width = frame->width;
+    converted_->height = frame->height;
+    check(av_frame_get_buffer(converted_.get(), 0), "cannot convert a frame");
+    sws_scale(converter_.get(), frame->data, frame->linesize, 0, frame->height, converted_->data,
+              converted_->linesize);
+    check(av_frame_copy_props(converted_.get(), frame), "cannot convert a frame");
+    return converted_.get();
+}
+
 void VideoOutput::writeVideo(AVFrame* frame)
 {
-    AVFrame* sent = frame;
-    if (converter_) {
-        av_frame_unref(converted_.get());
-        converted_->format = encoder_->pix_fmt;
-        converted_->width = frame->width;
-        converted_->height = frame->height;
-        check(av_frame_get_buffer(converted_.get(), 0), "cannot convert a frame");
-        sws_scale(converter_.get(), frame->data, frame->linesize, 0, frame->height,
-                  converted_->data, converted_->linesize);
-        check(av_frame_copy_props(converted_.get(), frame), "cannot convert a frame");
-        sent = converted_.get();
-    }
+    AVFrame* sent = convertForEncoder(padToEncoder(frame));
     std::int64_t pts = frame->pts == AV_NOPTS_VALUE
                            ? AV_NOPTS_VALUE
                            : av_rescale_q(frame->pts, frameTimeBase_, encoder_->time_base);

@@ -12,33 +12,11 @@
 #include <vector>
 
 #include "av_handles.h"
+#include "encoder.h"
 
 namespace video {
 
 class VideoInput;
-
-struct EncoderChoice {
-    std::string codec = "libx264";
-    int crf = 18;                   // constant quality, for encoders that have it
-    std::string preset = "medium";  // speed against size, for encoders that have it
-    int threads = 0;                // encoder threads; 0: the encoder's choice, one per core
-};
-
-// The video stream as it is written: size and pixel format of the frames
-// handed to writeVideo, their time base, and what a player needs to show them.
-struct VideoShape {
-    int width = 0;
-    int height = 0;
-    AVPixelFormat format = AV_PIX_FMT_YUV420P;
-    AVRational timeBase{1, 30};
-    AVRational frameRate{30, 1};
-    AVRational sampleAspect{0, 1};
-    AVColorRange range = AVCOL_RANGE_UNSPECIFIED;
-    AVColorPrimaries primaries = AVCOL_PRI_UNSPECIFIED;
-    AVColorTransferCharacteristic transfer = AVCOL_TRC_UNSPECIFIED;
-    AVColorSpace space = AVCOL_SPC_UNSPECIFIED;
-    AVChromaLocation chromaLocation = AVCHROMA_LOC_UNSPECIFIED;
-};
 
 // The input's video stream as it is decoded.
 VideoShape shapeOf(const VideoInput& input);
@@ -62,11 +40,18 @@ public:
     void copyPacket(AVPacket* packet);
     // Drains the encoder, closes the file and gives it its name.
     void finish();
+    // The frames are written one column or row larger, the last repeated:
+    // the encoder takes even sides only.
+    bool padded() const { return padded_; }
+    int encodedWidth() const { return encoder_->width; }
+    int encodedHeight() const { return encoder_->height; }
 
 private:
     void addVideoStream(const VideoShape& shape, const EncoderChoice& encoder, const VideoInput* input);
     void addCopiedStreams(const VideoInput& input);
     void drainEncoder();
+    AVFrame* padToEncoder(AVFrame* frame);
+    AVFrame* convertForEncoder(AVFrame* frame);
 
     // The file under its temporary name, removed unless the output is
     // finished; destroyed after the context that writes it.
@@ -95,6 +80,8 @@ private:
     std::vector<int> streamMap_;        // input stream -> output stream, -1 passed over
     std::vector<AVRational> inputTimeBases_;
     PacketPtr packet_;
+    bool padded_ = false;
+    FramePtr paddedFrame_;              // frames at the encoder's size, when it is larger
     FramePtr converted_;                // frames in the encoder's format, when it differs
     ScalePtr converter_;
     std::int64_t lastPts_ = AV_NOPTS_VALUE;

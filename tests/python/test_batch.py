@@ -1,5 +1,6 @@
 """Batch stabilisation on a local Dask cluster of two worker processes."""
 import csv
+import json
 import os
 import subprocess
 import sys
@@ -26,7 +27,7 @@ def summary(folder):
         return {os.path.basename(row["input"]): row for row in csv.DictReader(file)}
 
 
-def test_every_good_file_is_done_the_broken_one_reported_and_a_rerun_skips(tmp_path):
+def test_every_good_file_is_done_the_broken_one_reported_and_a_rerun_redoes_what_changed(tmp_path):
     clips = tmp_path / "clips"
     (clips / "more").mkdir(parents=True)
     for seed, name in enumerate(["a.mp4", "b.mp4", "more/c.mkv", "more/d.mp4"], start=1):
@@ -50,14 +51,38 @@ def test_every_good_file_is_done_the_broken_one_reported_and_a_rerun_skips(tmp_p
         assert float(row["jitter_after"]) < float(row["jitter_before"])
     first_outputs = {name: os.path.getmtime(rows[name]["output"]) for name in ("a.mp4", "c.mkv")}
 
-    second = run_batch(str(clips), "--out", str(out), "--workers", "2")
+    # The same options, left out or given as their defaults, on another
+    # share of the cores: nothing to do.
+    second = run_batch(str(clips), "--out", str(out), "--workers", "1", "--lag", "10", "--border", "black",
+                       "--encoder-threads", "1")
     assert second.returncode == 1
     rows = summary(out)
     for name in ("a.mp4", "b.mp4", "c.mkv", "d.mp4"):
         assert rows[name]["status"] == "skipped, already complete", rows[name]
         assert int(rows[name]["frames"]) == 30
+        assert json.loads(rows[name]["options"])["lag"] == 10
+        assert "encoder_threads" not in json.loads(rows[name]["options"])
     assert rows["broken.mp4"]["status"] == "failed"
     assert {name: os.path.getmtime(rows[name]["output"]) for name in first_outputs} == first_outputs
+
+    # Other options: every output is made again with them.
+    third = run_batch(str(clips), "--out", str(out), "--workers", "2", "--border", "crop", "--mode", "causal")
+    assert third.returncode == 1
+    rows = summary(out)
+    for name in ("a.mp4", "b.mp4", "c.mkv", "d.mp4"):
+        assert rows[name]["status"] == "done", rows[name]
+        made_with = json.loads(rows[name]["options"])
+        assert (made_with["border"], made_with["mode"], made_with["lag"]) == ("crop", "causal", 30), made_with
+    third_outputs = {name: os.path.getmtime(rows[name]["output"]) for name in first_outputs}
+    assert all(third_outputs[name] > first_outputs[name] for name in first_outputs)
+
+    # --force makes a complete output again with the same options.
+    forced = run_batch(str(clips / "a.mp4"), "--out", str(out), "--workers", "1", "--border", "crop",
+                       "--mode", "causal", "--force")
+    assert forced.returncode == 0, forced.stderr
+    row = summary(out)["a.mp4"]
+    assert row["status"] == "done", row
+    assert os.path.getmtime(row["output"]) > third_outputs["a.mp4"]
 
 
 def test_each_task_gets_its_share_of_the_cores_unless_the_caller_chose():

@@ -187,6 +187,33 @@ def test_bad_arguments_raise_naming_the_keyword():
         regviafft.stabilize_file("in.mp4", "out.mp4", crf=99)
 
 
+def test_a_file_run_checks_its_encoder_and_outputs_before_reading_and_overwrites_only_when_told(tmp_path):
+    clip, out = tmp_path / "in.mkv", tmp_path / "out.mkv"
+    subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25",
+                    "-frames:v", "10", "-c:v", "ffv1", str(clip)], check=True)
+    missing = tmp_path / "missing.mkv"
+    # Refused before the (missing) input is opened, under the keyword.
+    with pytest.raises(ValueError, match="^preset: the libx264 encoder has no preset 'warp'"):
+        regviafft.stabilize_file(missing, out, preset="warp")
+    with pytest.raises(ValueError, match="^plot: must end in one of .png, .jpg"):
+        regviafft.stabilize_file(missing, out, plot=tmp_path / "path.gif")
+    with pytest.raises(regviafft.Error, match="is the input itself"):
+        regviafft.stabilize_file(clip, clip, overwrite=True)
+    out.write_bytes(b"the user's own file")
+    with pytest.raises(regviafft.Error, match="out.mkv exists; pass overwrite=True to replace it"):
+        regviafft.stabilize_file(clip, out, codec="ffv1")
+    assert out.read_bytes() == b"the user's own file"
+    records = regviafft.stabilize_file(clip, out, codec="ffv1", overwrite=True, plot=tmp_path / "path.jpg")
+    assert len(records) == 10 and out.stat().st_size > 1000
+    assert (tmp_path / "path.jpg").read_bytes()[:3] == b"\xff\xd8\xff"
+
+
+def test_the_package_says_its_licence_and_version():
+    from importlib import metadata
+    assert metadata.metadata("regviafft")["License"] == "MIT"
+    assert metadata.version("regviafft") == regviafft.__version__
+
+
 # A value of each Python type, to offer every keyword the types it does not take.
 SAMPLES = {"bool": True, "int": 3, "float": 2.5, "str": "lag", "tuple": (32, 32)}
 TAKES = {"bool": {"bool"}, "int": {"int"}, "float": {"int", "float"}, "str": {"str"}, "tuple": {"tuple"}}

@@ -49,18 +49,7 @@ std::vector<Frame> crossing(const Subject& subject, int frames)
 
 std::vector<MotionRecord> stabilise(const Settings& settings, std::vector<Frame>& frames)
 {
-    Stabilizer stabilizer(settings);
-    std::vector<MotionRecord> records;
-    MotionRecord record;
-    for (size_t t = 0; t < frames.size(); ++t) {
-        stabilizer.push(frames[t].view(PixelFormat::I420), static_cast<std::int64_t>(t));
-        while (stabilizer.pull(record) == Pull::Ready)
-            records.push_back(record);
-    }
-    stabilizer.finish();
-    while (stabilizer.pull(record) == Pull::Ready)
-        records.push_back(record);
-    return records;
+    return streams::stabilise(settings, frames, PixelFormat::I420);
 }
 
 Settings sized(PathMode mode)

@@ -18,12 +18,13 @@ namespace {
 using namespace regviafft;
 
 // 5 % of a 320 x 180 frame.
-const CorrectionBudget kBudget(16.0, 9.0, 320, 180);
-constexpr double kTau = 25.0;
+constexpr int kWidth = 320;
+const CorrectionBudget kBudget(16.0, 9.0, kWidth, 180);
+constexpr double kTau = 30.0;
 constexpr double kSigma = 12.0;
 constexpr int kLag = 30;
 
-std::unique_ptr<CameraPath> causal() { return std::make_unique<CausalPath>(kTau, kBudget); }
+std::unique_ptr<CameraPath> causal() { return std::make_unique<CausalPath>(kTau, kWidth, kBudget); }
 std::unique_ptr<CameraPath> lagged() { return std::make_unique<LagPath>(kLag, kSigma, kBudget); }
 
 // The samples of a path starting at frame 0 with positions xs, ys.
@@ -31,7 +32,7 @@ std::vector<PathSample> along(const std::vector<double>& xs, const std::vector<d
 {
     std::vector<PathSample> samples;
     for (size_t t = 0; t < xs.size(); ++t)
-        samples.push_back({t == 0 ? PathStep::Start : PathStep::Follow, {xs[t], ys[t], 0.0, 0.0}, false, {}});
+        samples.push_back({t == 0 ? PathStep::Start : PathStep::Follow, {xs[t], ys[t], 0.0, 0.0}, false, true, {}});
     return samples;
 }
 
@@ -128,7 +129,7 @@ TEST(CameraPath, ShakeBeyondTheBudgetIsLimitedSmoothly)
     }
     // No budget, no correction.
     const CorrectionBudget none(0.0, 0.0, 320, 180);
-    CausalPath unbudgetedTracker(kTau, none);
+    CausalPath unbudgetedTracker(kTau, kWidth, none);
     LagPath unbudgetedLag(kLag, kSigma, none);
     EXPECT_EQ(largestAfter(corrections(unbudgetedTracker, along(xs, ys)), 0), 0.0);
     EXPECT_EQ(largestAfter(corrections(unbudgetedLag, along(xs, ys)), 0), 0.0);
@@ -136,6 +137,67 @@ TEST(CameraPath, ShakeBeyondTheBudgetIsLimitedSmoothly)
     EXPECT_LT(limitToBudget(7.0, 10.0), 7.0);
     EXPECT_LE(limitToBudget(1e9, 10.0), 10.0);
     EXPECT_GE(limitToBudget(-1e9, 10.0), -10.0);
+}
+
+TEST(CameraPath, CausalTrackerCatchesUpWithAPathThatStartsInAPan)
+{
+    // The same light shake, once alone and once over a pan of 2.5 pixels a
+    // frame that is under way from the first frame.
+    std::vector<double> shakeX, panX, ys;
+    for (int t = 0; t < 120; ++t) {
+        shakeX.push_back(0.6 * std::sin(t * 1.3) + 0.4 * std::sin(t * 0.7 + 1.0));
+        panX.push_back(shakeX.back() + 2.5 * t);
+        ys.push_back(1.5 * std::sin(t * 0.9 + 2.0));
+    }
+    const std::vector<Pose> still = corrections(*causal(), along(shakeX, ys));
+    const std::vector<Pose> panning = corrections(*causal(), along(panX, ys));
+    // Shake alone is no pan: the shown path (the camera less its
+    // correction) stays where it started.
+    for (size_t t = 0; t < still.size(); ++t)
+        EXPECT_NEAR(shakeX[t] - still[t].x, 0.0, 0.5) << "frame " << t;
+    // Once the pan's first frames are in, the tracker takes it on: the
+    // correction stops short of the budget and falls back within seconds.
+    for (size_t t = 0; t < panning.size(); ++t) {
+        EXPECT_LT(std::fabs(panning[t].x), 0.85 * kBudget.x()) << "frame " << t;
+        if (t >= 45) {
+            EXPECT_LT(std::fabs(panning[t].x), 0.25 * kBudget.x()) << "frame " << t;
+        }
+    }
+}
+
+TEST(CameraPath, CausalTrackerTakesUpANewVelocityWithinThreeFrames)
+{
+    // Hand shake for four seconds, then a pan of 8 pixels a frame starts.
+    constexpr int kStep = 120;
+    constexpr double kPan = 8.0;
+    std::vector<double> xs, ys;
+    for (int t = 0; t < 200; ++t) {
+        const double shake = 2.0 * std::sin(t * 1.3) + 1.5 * std::sin(t * 0.7 + 1.0);
+        xs.push_back(shake + (t > kStep ? kPan * (t - kStep) : 0.0));
+        ys.push_back(1.5 * std::sin(t * 0.9 + 2.0));
+    }
+    const std::vector<PathSample> samples = along(xs, ys);
+    const std::vector<Pose> cs = corrections(*causal(), samples);
+    ASSERT_EQ(cs.size(), samples.size());
+    expectWithinBudget(cs, "velocity step");
+    // The shown path is the camera less its correction.
+    auto shownMotion = [&](int t) { return (xs[t] - cs[t].x) - (xs[t - 1] - cs[t - 1].x); };
+    // Before the pan, the shake is smoothed away.
+    double shaken = 0.0, shown = 0.0;
+    for (int t = kStep - 60; t < kStep; ++t) {
+        shaken += (xs[t] - xs[t - 1]) * (xs[t] - xs[t - 1]);
+        shown += shownMotion(t) * shownMotion(t);
+    }
+    EXPECT_LT(shown, 0.01 * shaken);
+    // By the pan's third frame the shown path moves at its pace, and the lag
+    // it took on never grows again; it goes on at the pan's pace.
+    EXPECT_NEAR(shownMotion(kStep + 3), kPan, 0.25 * kPan);
+    double travelled = 0.0;
+    for (int t = kStep + 3; t < 200; ++t) {
+        EXPECT_LE(std::fabs(cs[t].x), std::fabs(cs[kStep + 2].x)) << "frame " << t;
+        travelled += shownMotion(t);
+    }
+    EXPECT_NEAR(travelled / (200 - kStep - 3), kPan, 0.05 * kPan);
 }
 
 TEST(CameraPath, RestartForgetsThePathBefore)
@@ -171,11 +233,11 @@ TEST(CameraPath, CorrectionsAreFinalInPushOrderAfterTheLookAhead)
 {
     // Two frames on no path, then a path: every frame's correction comes out
     // once, in order; off-path frames get none.
-    std::vector<PathSample> samples(2, PathSample{PathStep::Off, {}, false, {}});
+    std::vector<PathSample> samples(2, PathSample{PathStep::Off, {}, false, true, {}});
     for (int t = 0; t < 50; ++t)
-        samples.push_back({t == 0 ? PathStep::Start : PathStep::Follow, {std::sin(t / 3.0), 0.0, 0.0, 0.0}, false, {}});
+        samples.push_back({t == 0 ? PathStep::Start : PathStep::Follow, {std::sin(t / 3.0), 0.0, 0.0, 0.0}, false, true, {}});
     LagPath lag(kLag, kSigma, kBudget);
-    CausalPath tracker(kTau, kBudget);
+    CausalPath tracker(kTau, kWidth, kBudget);
     Pose c;
     size_t taken = 0;
     for (size_t t = 0; t < samples.size(); ++t) {
@@ -204,7 +266,7 @@ TEST(CameraPath, CorrectionsAreFinalInPushOrderAfterTheLookAhead)
         return s;
     }());
     for (int t = 0; t < 3; ++t)
-        design->push({PathStep::Follow, {}, false, {double(t), -double(t), 0.0, 0.0}});
+        design->push({PathStep::Follow, {}, false, true, {double(t), -double(t), 0.0, 0.0}});
     for (int t = 0; t < 3; ++t) {
         ASSERT_TRUE(design->take(c));
         EXPECT_TRUE(c.x == t && c.y == -t);
@@ -214,19 +276,20 @@ TEST(CameraPath, CorrectionsAreFinalInPushOrderAfterTheLookAhead)
 
 TEST(CameraPath, RollIsSmoothedAndSpendsTheBudgetAtTheCorners)
 {
-    // A steady roll of 0.05 degrees a frame with a wobble of 1 degree: the
-    // steady part needs no correction, the wobble is taken out, and no
-    // correction's corners leave the budget.
+    // A steady roll of 0.05 degrees a frame with a wobble of 1 degree: once
+    // the tracker has settled on the roll (it turns with twice its time
+    // constant), the steady part needs no correction, the wobble is taken
+    // out, and no correction's corners leave the budget.
     std::vector<PathSample> samples;
     const double degree = 3.141592653589793 / 180.0;
-    for (int t = 0; t < 240; ++t)
+    for (int t = 0; t < 400; ++t)
         samples.push_back({t == 0 ? PathStep::Start : PathStep::Follow,
-                           {0.0, 0.0, 0.05 * degree * t + degree * std::sin(t / 2.0), 0.0}, false, {}});
+                           {0.0, 0.0, 0.05 * degree * t + degree * std::sin(t / 2.0), 0.0}, false, true, {}});
     for (auto make : {causal, lagged}) {
         const std::vector<Pose> cs = corrections(*make(), samples);
         expectWithinBudget(cs, "roll");
         double residual = 0.0, wobble = 0.0;
-        for (size_t t = 120; t < 200; ++t) {
+        for (size_t t = 300; t < 380; ++t) {
             const double angle = samples[t].pose.angle - 0.05 * degree * t;
             wobble += angle * angle;
             residual += (angle - cs[t].angle) * (angle - cs[t].angle);
@@ -250,7 +313,7 @@ TEST(CameraPath, StillCameraIsHeldExactlyAndTripodLocksUntilTheBudget)
     std::vector<PathSample> samples;
     for (int t = 0; t < 300; ++t) {
         const double shake = t < 60 ? 3.0 * std::sin(t * 1.3) : 3.0 * std::sin(60 * 1.3);
-        samples.push_back({t == 0 ? PathStep::Start : PathStep::Follow, {shake, 0.0, 0.0, 0.0}, t >= 90, {}});
+        samples.push_back({t == 0 ? PathStep::Start : PathStep::Follow, {shake, 0.0, 0.0, 0.0}, t >= 90, true, {}});
     }
     const std::vector<Pose> tracked = corrections(*causal(), samples);
     EXPECT_GT(largestAfter(tracked, 0), 1.0);

@@ -18,6 +18,7 @@ namespace {
 
 using namespace regviafft;
 using streams::Frame;
+using streams::stabilise;
 using streams::Scene;
 
 constexpr int kWidth = 160;
@@ -39,30 +40,6 @@ Settings settingsFor(PathMode mode)
     s.height = kHeight;
     s.mode = mode;
     return s;
-}
-
-// Every record of the stream, pulled as soon as it is out.
-std::vector<MotionRecord> stabilise(Stabilizer& stabilizer, std::vector<Frame>& frames,
-                                    PixelFormat format = PixelFormat::Packed4)
-{
-    std::vector<MotionRecord> records;
-    MotionRecord record;
-    for (size_t t = 0; t < frames.size(); ++t) {
-        stabilizer.push(frames[t].view(format), static_cast<std::int64_t>(t));
-        while (stabilizer.pull(record) == Pull::Ready)
-            records.push_back(record);
-    }
-    stabilizer.finish();
-    while (stabilizer.pull(record) == Pull::Ready)
-        records.push_back(record);
-    return records;
-}
-
-std::vector<MotionRecord> stabilise(const Settings& settings, std::vector<Frame>& frames,
-                                    PixelFormat format = PixelFormat::Packed4)
-{
-    Stabilizer stabilizer(settings);
-    return stabilise(stabilizer, frames, format);
 }
 
 // What runs over the same frames must agree on: index, motion, path, correction.
@@ -108,7 +85,7 @@ TEST(Stabilizer, SteadyCameraNeedsNoCorrectionOnceItsPathIsKnown)
         for (PathMode mode : kModes) {
             if (mode == PathMode::Design && dx != 0)
                 continue;
-            const std::vector<MotionRecord> records = stabilise(settingsFor(mode), frames);
+            const std::vector<MotionRecord> records = stabilise(settingsFor(mode), frames, PixelFormat::Packed4);
             ASSERT_EQ(records.size(), frames.size()) << modeName(mode);
             const bool learns = mode == PathMode::Causal && dx != 0;
             // Design mode measures whole pixels here (divisor 1); the grid
@@ -153,7 +130,7 @@ TEST(Stabilizer, CorrectionStartsWithTextureAndNeverExceedsTheBudget)
             Settings s = settingsFor(mode);
             s.budgetPercent = 4.7;  // 7.52 x 5.64 pixels: whole pixels must round inwards
             s.wholePixel = wholePixel;
-            const std::vector<MotionRecord> records = stabilise(s, frames);
+            const std::vector<MotionRecord> records = stabilise(s, frames, PixelFormat::Packed4);
             ASSERT_EQ(records.size(), frames.size());
             double largestX = 0.0, largestY = 0.0;
             int corrected = 0;
@@ -188,7 +165,7 @@ TEST(Stabilizer, CutRestartsThePathAndPlacesNewTemplates)
     std::vector<Frame> after = panning(second, 30, 40, 30, 2, 1);
     frames.insert(frames.end(), after.begin(), after.end());
     for (PathMode mode : {PathMode::Causal, PathMode::Lag}) {
-        const std::vector<MotionRecord> records = stabilise(settingsFor(mode), frames);
+        const std::vector<MotionRecord> records = stabilise(settingsFor(mode), frames, PixelFormat::Packed4);
         ASSERT_EQ(records.size(), frames.size());
         for (const MotionRecord& r : records) {
             EXPECT_EQ(r.cut, r.index == 30) << modeName(mode) << " frame " << r.index;
@@ -291,7 +268,7 @@ TEST(Stabilizer, EveryFormatAndACopyMadeMidStreamGiveTheSameRecords)
     std::vector<Frame> frames = shaking(scene, 40, 50, 50, 10, 15);
     std::vector<Frame> rest(frames.begin() + 20, frames.end());
     for (PathMode mode : kModes) {
-        const std::vector<MotionRecord> packed = stabilise(settingsFor(mode), frames);
+        const std::vector<MotionRecord> packed = stabilise(settingsFor(mode), frames, PixelFormat::Packed4);
         std::vector<std::vector<MotionRecord>> others;
         for (PixelFormat format : {PixelFormat::I420, PixelFormat::NV12, PixelFormat::Packed3})
             others.push_back(stabilise(settingsFor(mode), frames, format));
@@ -304,8 +281,8 @@ TEST(Stabilizer, EveryFormatAndACopyMadeMidStreamGiveTheSameRecords)
             }
         }
         Stabilizer copy = original;
-        others.push_back(stabilise(original, rest));
-        others.push_back(stabilise(copy, rest));
+        others.push_back(stabilise(original, rest, PixelFormat::Packed4));
+        others.push_back(stabilise(copy, rest, PixelFormat::Packed4));
         for (const std::vector<MotionRecord>& other : others) {
             ASSERT_GE(packed.size(), other.size());
             const size_t skipped = packed.size() - other.size();

@@ -247,7 +247,7 @@ Contents readClip(const std::string& path)
 }
 
 Run runProgram(const std::string& program, const std::vector<std::string>& arguments,
-               const std::string& stdoutPath, int interruptAfter, long fileSizeLimit)
+               const std::string& stdoutPath, int interruptAfter, long fileSizeLimit, const std::string& stdinPath)
 {
     int errors[2];
     if (pipe(errors) != 0)
@@ -257,6 +257,8 @@ Run runProgram(const std::string& program, const std::vector<std::string>& argum
         const int out = open(stdoutPath.empty() ? "/dev/null" : stdoutPath.c_str(),
                              O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(out, STDOUT_FILENO);
+        const int in = open(stdinPath.empty() ? "/dev/null" : stdinPath.c_str(), O_RDONLY);
+        dup2(in, STDIN_FILENO);
         dup2(errors[1], STDERR_FILENO);
         if (fileSizeLimit > 0) {
             // Writing past the limit then fails with EFBIG, as on a full disk.

@@ -57,9 +57,11 @@ struct Run {
 // Runs the program with arguments; standard output goes to `stdoutPath` (or
 // is thrown away). With `interruptAfter`, sends SIGINT once standard error
 // has shown that many lines; with `fileSizeLimit`, no file it writes may grow
-// beyond that many bytes.
+// beyond that many bytes; with `stdinPath`, standard input is read from that
+// file (else it is empty).
 Run runProgram(const std::string& program, const std::vector<std::string>& arguments,
-               const std::string& stdoutPath = "", int interruptAfter = 0, long fileSizeLimit = 0);
+               const std::string& stdoutPath = "", int interruptAfter = 0, long fileSizeLimit = 0,
+               const std::string& stdinPath = "");
 
 }  // namespace media
 

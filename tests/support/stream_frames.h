@@ -97,6 +97,31 @@ inline std::vector<Frame> along(const Scene& scene, const std::vector<int>& xs,
     return frames;
 }
 
+// Every record of the stream, pulled as soon as it is out, then the rest once
+// the stream is finished.
+inline std::vector<regviafft::MotionRecord> stabilise(regviafft::Stabilizer& stabilizer, std::vector<Frame>& frames,
+                                                      regviafft::PixelFormat format)
+{
+    std::vector<regviafft::MotionRecord> records;
+    regviafft::MotionRecord record;
+    for (size_t t = 0; t < frames.size(); ++t) {
+        stabilizer.push(frames[t].view(format), static_cast<std::int64_t>(t));
+        while (stabilizer.pull(record) == regviafft::Pull::Ready)
+            records.push_back(record);
+    }
+    stabilizer.finish();
+    while (stabilizer.pull(record) == regviafft::Pull::Ready)
+        records.push_back(record);
+    return records;
+}
+
+inline std::vector<regviafft::MotionRecord> stabilise(const regviafft::Settings& settings, std::vector<Frame>& frames,
+                                                      regviafft::PixelFormat format)
+{
+    regviafft::Stabilizer stabilizer(settings);
+    return stabilise(stabilizer, frames, format);
+}
+
 }  // namespace streams
 
 #endif

@@ -8,6 +8,7 @@ extern "C" {
 }
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -22,15 +23,18 @@ extern "C" {
 
 #include "job_options.h"
 #include "media_files.h"
+#include "motion_log.h"
 #include "option_edges.h"
 #include "regviafft/options.h"
 #include "regviafft/record_fields.h"
+#include "usage.h"
 
 namespace {
 
 constexpr int kWidth = 160;
 constexpr int kHeight = 120;
 const std::string kProgram = REGVIAFFT_STABILIZE_PROGRAM;
+const std::string kFfmpeg = REGVIAFFT_FFMPEG_PROGRAM;
 
 // A path in a folder of the test's own.
 std::string scratch(const std::string& name)
@@ -65,6 +69,18 @@ std::string clipFile(const std::string& name, int frames, unsigned seed, const s
     media::ShakyClip shaky = media::shakyClip(kWidth, kHeight, frames, seed);
     shaky.clip.codec = codec;
     media::writeClip(scratch(name), shaky.clip);
+    return scratch(name);
+}
+
+// A file made by the ffmpeg program, for inputs the tests' own writer does
+// not make: a lavfi source, encoder settings, a container.
+std::string ffmpegFile(const std::string& name, const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> all{"-v", "error", "-y"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    all.push_back(scratch(name));
+    const media::Run run = media::runProgram(kFfmpeg, all);
+    EXPECT_EQ(run.status, 0) << run.errors;
     return scratch(name);
 }
 
@@ -262,7 +278,23 @@ TEST(StabilizeCommand, EachKindOfTroubleIsOneLineAndLeavesNoCompleteFile)
     }
     writeBytes(joined, joinedBytes);
     ASSERT_EQ(media::readClip(joined).lumas.size(), 20u);
-    const std::string out = scratch("out.mkv");
+    // A header claiming 8000x8000 frames and the start of the one frame.
+    const std::string flat = ffmpegFile("flat-8000.mkv", {"-f", "lavfi", "-i", "color=c=gray:size=8000x8000",
+                                                          "-frames:v", "1", "-c:v", "mjpeg"});
+    const std::string noFrame = scratch("no-frame.mkv");
+    writeBytes(noFrame, bytesOf(flat).substr(0, 3000));
+    const std::string tiny = ffmpegFile("tiny.mkv", {"-f", "lavfi", "-i", "color=c=red:size=2x2:rate=25", "-vf",
+                                                     "scale=1:1", "-frames:v", "5", "-c:v", "ffv1"});
+    // Outputs that are there already: one under another name of the input,
+    // one of the user's that no run may replace without being told to.
+    const std::string sameInode = scratch("good-linked.mkv"), sameAsTable = scratch("good-linked.csv");
+    const std::string existing = scratch("existing.mkv"), existingTable = scratch("existing.csv");
+    ASSERT_EQ(link(good.c_str(), sameInode.c_str()), 0);
+    ASSERT_EQ(link(good.c_str(), sameAsTable.c_str()), 0);
+    writeBytes(existing, "the user's own file");
+    writeBytes(existingTable, "the user's own file");
+    const std::string goodBytes = bytesOf(good);
+    const std::string missing = scratch("missing.mkv"), out = scratch("out.mkv");
     struct Case {
         std::vector<std::string> arguments;
         std::string says;
@@ -288,6 +320,23 @@ TEST(StabilizeCommand, EachKindOfTroubleIsOneLineAndLeavesNoCompleteFile)
         {{good, scratch("out.unknownext")}, "cannot tell the container", 1},
         {{"--quiet", "--codec", "ffv1", good, out}, "cannot write " + out + ": File too large", 1, 20000},
         {{"--quiet", good, "-"}, "No space left on device", 1, 0, "/dev/full"},
+        {{noFrame, out}, noFrame + ": no frame of its video could be decoded", 1},
+        {{tiny, out}, tiny + ": its 1x1 frames are too small to measure motion in; set the template size yourself", 1},
+        // Encoder settings and output names are refused before the input is
+        // even opened (here it is missing, which would be said otherwise).
+        {{"--preset", "warp", missing, out}, "--preset: the libx264 encoder has no preset 'warp' (ultrafast,", 1},
+        {{"--codec", "libx265", "--preset", "Medium", missing, out}, "--preset: the libx265 encoder has no preset", 1},
+        {{"--motion", "/nonexistent/m.csv", missing, out}, "cannot write /nonexistent/m.csv: No such file", 1},
+        {{"--plot", "/nonexistent/p.png", missing, out}, "cannot write /nonexistent/p.png: No such file", 1},
+        {{"--plot", scratch("p.gif"), missing, out}, "--plot: must end in one of .png, .jpg", 1},
+        {{"--motion", scratch("m.txt"), missing, out}, "--motion: must end in .csv or .json, got", 1},
+        {{good, good}, good + " is the input itself", 1},
+        {{"-y", good, sameInode}, sameInode + " is the input itself", 1},
+        {{"-y", "--motion", sameAsTable, good, out}, sameAsTable + " is the input itself", 1},
+        {{"--motion", scratch("both.csv"), good, scratch("both.csv")}, scratch("both.csv") + " is named for two outputs", 1},
+        {{good, existing}, existing + " exists; give -y (--overwrite) to replace it", 1},
+        {{"--motion", existingTable, good, out}, existingTable + " exists; give -y (--overwrite) to replace it", 1},
+        {{"-x", good, out}, "unknown option -x", 2},
     };
     for (const Case& c : cases) {
         const media::Run run = media::runProgram(kProgram, c.arguments, c.stdoutPath, 0, c.fileSizeLimit);
@@ -295,7 +344,154 @@ TEST(StabilizeCommand, EachKindOfTroubleIsOneLineAndLeavesNoCompleteFile)
         EXPECT_EQ(run.status, c.status) << run.errors;
         for (const std::string& path : {out, out + ".partial", scratch("no/such/folder/out.mkv")})
             EXPECT_FALSE(exists(path)) << path << " after " << run.errors;
+        EXPECT_EQ(bytesOf(good), goodBytes) << run.errors;
+        for (const std::string& path : {existing, existingTable})
+            EXPECT_EQ(bytesOf(path), "the user's own file") << run.errors;
     }
+}
+
+TEST(StabilizeCommand, AnOutputThatExistsIsReplacedWithOverwriteAndItsShortForm)
+{
+    const std::string input = clipFile("replace.mkv", 8, 31), output = scratch("replaced.mkv");
+    const std::string table = scratch("replaced.csv");
+    for (const char* allow : {"-y", "--overwrite"}) {
+        writeBytes(output, "old");
+        writeBytes(table, "old");
+        const media::Run run =
+            media::runProgram(kProgram, {"--quiet", "--codec", "ffv1", allow, "--motion", table, input, output});
+        ASSERT_EQ(run.status, 0) << allow << ": " << run.errors;
+        EXPECT_EQ(media::readClip(output).lumas.size(), 8u) << allow;
+        const std::string rows = bytesOf(table);
+        EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 9) << allow;
+    }
+}
+
+TEST(StabilizeCommand, StandardInputIsReadLikeAFile)
+{
+    const media::ShakyClip shaky = media::shakyClip(kWidth, kHeight, 20, 33);
+    const std::string input = scratch("piped-in.mkv");
+    media::writeClip(input, shaky.clip);
+    const media::Contents in = media::readClip(input);
+    // From standard input to a file, and from a pipe to a pipe.
+    for (const std::string& output : {scratch("from-stdin.mkv"), std::string("-")}) {
+        const std::string written = output == "-" ? scratch("stdin-to-stdout.mkv") : output;
+        const media::Run run = media::runProgram(kProgram, {"--quiet", "--codec", "ffv1", "-", output},
+                                                 output == "-" ? written : "", 0, 0, input);
+        ASSERT_EQ(run.status, 0) << run.errors;
+        const media::Contents out = media::readClip(written);
+        ASSERT_EQ(out.lumas.size(), in.lumas.size()) << output;
+        for (size_t t = 0; t < in.seconds.size(); ++t)
+            EXPECT_NEAR(out.seconds[t], in.seconds[t], 1e-3) << output << " frame " << t;
+        EXPECT_EQ(out.audioSamples, in.audioSamples) << output;
+    }
+}
+
+namespace {
+
+// Mean absolute difference of two columns (or, transposed, rows) of a frame.
+double columnDifference(const media::Plane& luma, int width, int height, int a, int b)
+{
+    double sum = 0.0;
+    for (int r = 0; r < height; ++r)
+        sum += std::abs(luma[static_cast<size_t>(r) * width + a] - luma[static_cast<size_t>(r) * width + b]);
+    return sum / height;
+}
+
+double rowDifference(const media::Plane& luma, int width, int a, int b)
+{
+    double sum = 0.0;
+    for (int c = 0; c < width; ++c)
+        sum += std::abs(luma[static_cast<size_t>(a) * width + c] - luma[static_cast<size_t>(b) * width + c]);
+    return sum / width;
+}
+
+}  // namespace
+
+TEST(StabilizeCommand, OddSidesArePaddedByRepeatingTheLastColumnAndRowWhereTheEncoderNeedsEvenOnes)
+{
+    constexpr int kOddWidth = 161, kOddHeight = 121;
+    media::ShakyClip shaky = media::shakyClip(kOddWidth, kOddHeight, 12, 35);
+    const std::string input = scratch("odd.mkv");
+    media::writeClip(input, shaky.clip);
+    // H.264 in 4:2:0 takes even sides only: one more column and row, copies.
+    const std::string padded = scratch("odd.mp4");
+    const media::Run run = media::runProgram(kProgram, {"--mode", "causal", input, padded});
+    ASSERT_EQ(run.status, 0) << run.errors;
+    EXPECT_NE(run.errors.find("warning: the encoder takes even sides only, so the 161x121 frames are written as "
+                              "162x122"), std::string::npos) << run.errors;
+    const media::Contents out = media::readClip(padded);
+    ASSERT_EQ(out.lumas.size(), 12u);
+    ASSERT_EQ(out.width, kOddWidth + 1);
+    ASSERT_EQ(out.lumas[0].size(), static_cast<size_t>(kOddWidth + 1) * (kOddHeight + 1));
+    for (size_t t = 0; t < out.lumas.size(); ++t) {
+        // A copied column survives H.264 within a level or two; neighbours in
+        // the grainy scene differ by tens.
+        const media::Plane& luma = out.lumas[t];
+        EXPECT_LT(columnDifference(luma, kOddWidth + 1, kOddHeight + 1, kOddWidth, kOddWidth - 1), 3.0) << t;
+        EXPECT_LT(rowDifference(luma, kOddWidth + 1, kOddHeight, kOddHeight - 1), 3.0) << t;
+        EXPECT_GT(columnDifference(luma, kOddWidth + 1, kOddHeight + 1, kOddWidth - 1, kOddWidth - 2), 6.0) << t;
+    }
+    // A lossless encoder that takes odd sides keeps them.
+    const std::string kept = scratch("odd-kept.mkv");
+    const media::Run lossless = media::runProgram(kProgram, {"--codec", "ffv1", input, kept});
+    ASSERT_EQ(lossless.status, 0) << lossless.errors;
+    EXPECT_EQ(lossless.errors.find("warning"), std::string::npos) << lossless.errors;
+    EXPECT_EQ(media::readClip(kept).width, kOddWidth);
+    // The smallest video there is, with templates the user chose for it.
+    const std::string tiny = ffmpegFile("one-pixel.mkv", {"-f", "lavfi", "-i", "color=c=red:size=2x2:rate=25", "-vf",
+                                                          "scale=1:1", "-frames:v", "5", "-c:v", "ffv1"});
+    const std::string tinyOut = scratch("one-pixel.mp4");
+    const media::Run smallest = media::runProgram(kProgram, {"--quiet", "--template-size", "1", tiny, tinyOut});
+    ASSERT_EQ(smallest.status, 0) << smallest.errors;
+    EXPECT_EQ(media::readClip(tinyOut).lumas.size(), 5u);
+    EXPECT_EQ(media::readClip(tinyOut).width, 2);
+}
+
+TEST(StabilizeCommand, AFrameWithoutATimeStampGetsOneFromItsNeighbours)
+{
+    // MPEG-4 with B-frames in AVI: the last frame decodes without a stamp.
+    const std::string input = ffmpegFile("b-frames.avi", {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25",
+                                                          "-frames:v", "25", "-c:v", "mpeg4", "-bf", "2"});
+    const media::Contents in = media::readClip(input);
+    ASSERT_EQ(in.seconds.size(), 25u);
+    ASSERT_LT(in.seconds.back(), 0.0) << "the input's last frame is meant to come without a stamp";
+    const std::string table = scratch("b-frames.csv"), output = scratch("b-frames.mkv");
+    const media::Run run = media::runProgram(kProgram, {"--quiet", "--codec", "ffv1", "--motion", table,
+                                                        "--plot", scratch("b-frames.png"), input, output});
+    ASSERT_EQ(run.status, 0) << run.errors;
+    const std::vector<double> times = readTable(table)["time"];
+    ASSERT_EQ(times.size(), 25u);
+    // 25 frames a second, as the input's stamps say: every frame 0.04 s
+    // after the one before, the last one's time taken from its neighbour.
+    for (size_t t = 0; t < times.size(); ++t)
+        EXPECT_NEAR(times[t], in.seconds[0] + 0.04 * static_cast<double>(t), 1e-6) << "frame " << t;
+    const media::Contents out = media::readClip(output);
+    ASSERT_EQ(out.seconds.size(), 25u);
+    EXPECT_NEAR(out.seconds.back(), in.seconds[23] + 0.04, 1e-3);
+}
+
+TEST(StabilizeCommand, ThePlotIsWrittenInEveryImageFormatItsNameMayEndIn)
+{
+    // The first bytes of each format; an ending offered without one here fails.
+    const std::map<std::string, std::string> signatures{
+        {".png", "\x89PNG"}, {".jpg", "\xFF\xD8\xFF"}, {".jpeg", "\xFF\xD8\xFF"}, {".bmp", "BM"},
+        {".tif", "II*"},     {".tiff", "II*"},       {".webp", "RIFF"}};
+    const std::string input = clipFile("plotted.mkv", 6, 37);
+    std::istringstream endings(video::plotEndings());
+    int formats = 0;
+    for (std::string ending; std::getline(endings >> std::ws, ending, ',');) {
+        const std::string plot = scratch("plot" + ending);
+        const media::Run run = media::runProgram(
+            kProgram, {"--quiet", "-y", "--codec", "ffv1", "--plot", plot, input, scratch("plotted-out.mkv")});
+        ASSERT_EQ(run.status, 0) << ending << ": " << run.errors;
+        ASSERT_TRUE(signatures.count(ending)) << ending;
+        EXPECT_EQ(bytesOf(plot).substr(0, signatures.at(ending).size()), signatures.at(ending)) << ending;
+        ++formats;
+    }
+    // PNG and JPEG at the least: the image library's own writers.
+    EXPECT_GE(formats, 3);
+    EXPECT_NE(video::plotEndings().find(".png"), std::string::npos);
+    EXPECT_NE(video::plotEndings().find(".jpg"), std::string::npos);
 }
 
 TEST(StabilizeCommand, InterruptedRunLeavesAPlayableFileOfTheFramesSoFar)
@@ -317,19 +513,28 @@ TEST(StabilizeCommand, InterruptedRunLeavesAPlayableFileOfTheFramesSoFar)
 
 namespace {
 
-// The help's paragraph for --name, its lines joined by single spaces.
-std::string helpOf(const std::string& help, const std::string& name)
+// Text with every run of white space made one space.
+std::string oneSpaced(const std::string& text)
 {
-    const size_t start = help.find("  --" + name + "\n") != std::string::npos ? help.find("  --" + name + "\n")
-                                                                           : help.find("  --" + name + " ");
-    if (start == std::string::npos)
-        return "";
-    const size_t end = help.find("\n  --", start + 1);
-    std::istringstream words(help.substr(start, end - start));
+    std::istringstream words(text);
     std::string joined, word;
     while (words >> word)
         joined += (joined.empty() ? "" : " ") + word;
     return joined;
+}
+
+// The help's paragraph for --name (spelt "  --name" or "  -x, --name"), its
+// lines joined by single spaces.
+std::string helpOf(const std::string& help, const std::string& name)
+{
+    size_t start = std::string::npos;
+    for (const char* lead : {"\n  --", ", --"})
+        for (const char* end : {"\n", " "})
+            start = std::min(start, help.find(lead + name + end));
+    if (start == std::string::npos)
+        return "";
+    const size_t end = help.find("\n  -", start + 1);
+    return oneSpaced(help.substr(start, end - start));
 }
 
 // Each option of a table at its edges: accepted (with --help, which stops
@@ -404,7 +609,7 @@ TEST(StabilizeCommand, MotionTablesNameTheRecordFieldsInOrderAfterTheTime)
     for (const char* ending : {".csv", ".json"}) {
         const std::string table = scratch(std::string("fields") + ending);
         const media::Run run =
-            media::runProgram(kProgram, {"--quiet", "--codec", "ffv1", "--motion", table, input, scratch("fields-out.mkv")});
+            media::runProgram(kProgram, {"--quiet", "-y", "--codec", "ffv1", "--motion", table, input, scratch("fields-out.mkv")});
         ASSERT_EQ(run.status, 0) << run.errors;
         const std::string text = bytesOf(table);
         std::vector<std::string> names;
@@ -438,4 +643,32 @@ TEST(StabilizeCommand, MotionTablesNameTheRecordFieldsInOrderAfterTheTime)
         }
         EXPECT_EQ(names, expected) << ending;
     }
+}
+
+TEST(StabilizeCommand, HelpAndManualPageSayWhatTheOptionTablesSay)
+{
+    const media::Run help = media::runProgram(kProgram, {"--help"}, scratch("help-again.txt"));
+    ASSERT_EQ(help.status, 0);
+    const std::string helpText = oneSpaced(bytesOf(scratch("help-again.txt")));
+    // The page as a reader sees it, without hyphenation; troff's warnings
+    // (a bad request, an unescaped character) fail it.
+    const media::Run render = media::runProgram(
+        REGVIAFFT_GROFF_PROGRAM, {"-man", "-Tascii", "-P-cbou", "-rHY=0", "-ww", REGVIAFFT_MAN_PAGE},
+        scratch("manual.txt"));
+    ASSERT_EQ(render.status, 0) << render.errors;
+    EXPECT_EQ(render.errors, "");
+    const std::string manual = oneSpaced(bytesOf(scratch("manual.txt")));
+    int entries = 0;
+    for (const stabilize::UsageSection& section : stabilize::usageSections())
+        for (const stabilize::UsageEntry& entry : section.entries) {
+            const std::string said = entry.flags + " " + oneSpaced(entry.text);
+            EXPECT_NE(helpText.find(said), std::string::npos) << said;
+            EXPECT_NE(manual.find(said), std::string::npos) << said;
+            for (const regviafft::OptionChoice& choice : entry.choices)
+                EXPECT_NE(manual.find(std::string(choice.name) + " " + choice.help), std::string::npos) << choice.name;
+            ++entries;
+        }
+    EXPECT_EQ(entries, static_cast<int>(regviafft::settingsOptions().size() + video::jobOptions().size() + 1));
+    EXPECT_NE(manual.find("-y, --overwrite"), std::string::npos);
+    EXPECT_NE(manual.find("130 stopped by Ctrl-C"), std::string::npos);
 }

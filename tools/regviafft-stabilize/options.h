@@ -1,5 +1,6 @@
 // The command line: its options are the stabiliser's table and the file
-// job's table, spelt --name; the help text is generated from both.
+// job's table, spelt --name (and -x for an option with a letter); the help
+// text is generated from both (usage.h).
 #ifndef REGVIAFFT_STABILIZE_OPTIONS_H
 #define REGVIAFFT_STABILIZE_OPTIONS_H
 
@@ -26,8 +27,6 @@ public:
 
 // Throws UsageError naming the option and the value.
 Options parseOptions(const std::vector<std::string>& arguments);
-
-std::string helpText();
 
 // A refusal of the stabiliser's settings under the option's --name, when an
 // option sets the refused field.

@@ -12,6 +12,7 @@
 
 #include "av_handles.h"
 #include "camera_clips.h"
+#include "exit_status.h"
 #include "sample_photo.h"
 #include "stabilize_file.h"
 #include "video_output.h"
@@ -124,6 +125,8 @@ void makeFolder(const std::string& folder)
 
 int runSample(const Options& options, const std::string& folder, const std::atomic<bool>* stop)
 {
+    // A bad encoder setting is refused before the sample is rendered.
+    video::checkEncoderChoice(options.job.encoder);
     makeFolder(folder);
     const std::string shaky = folder + "/shaky.mp4";
     const std::string stabilized = folder + "/stabilized.mp4";
@@ -132,7 +135,9 @@ int runSample(const Options& options, const std::string& folder, const std::atom
         std::fprintf(stderr, "rendering the shaky sample clip into %s\n", shaky.c_str());
     writeShakyClip(shaky, track);
 
+    // The sample's folder is its own: each run replaces what the last one wrote.
     JobOptions job = options.job;
+    job.overwrite = true;
     job.motionPath = folder + "/motion.csv";
     job.plotPath = folder + "/path.png";
     Progress progress(Progress::styleFor(options.job.quiet));
@@ -154,7 +159,7 @@ int runSample(const Options& options, const std::string& folder, const std::atom
                      report.seconds > 0.0 ? report.frames / report.seconds : 0.0,
                      clips::jitter(shown, none, none), clips::jitter(shown, cx, cy));
     }
-    return report.interrupted ? 130 : 0;
+    return report.interrupted ? kInterrupted : kSucceeded;
 }
 
 }  // namespace stabilize
