@@ -186,6 +186,42 @@ void attachRecord(GstRegViaFFTStab* self, const regviafft::MotionRecord& r, GstB
     meta->record = motionRecordStructure(r, buffer, GST_BASE_TRANSFORM(self)->segment);
 }
 
+// Renders a held frame into an output buffer of its own rather than in
+// place: in place the renderer first copies the whole frame aside, and in
+// lag mode the held frame has long left the caches, so each frame crossed
+// memory twice more (profiled: the lag rows' extra time was those copies and
+// their page faults). The base class allocates the output and copies the
+// input's time stamps, flags and untagged metadata onto it.
+GstFlowReturn renderInto(GstRegViaFFTStab* self, const regviafft::MotionRecord& record,
+                         GstBuffer* input, GstBuffer** out)
+{
+    Stream& s = *self->stream;
+    GstBaseTransform* trans = GST_BASE_TRANSFORM(self);
+    GstFlowReturn flow =
+        GST_BASE_TRANSFORM_CLASS(gst_regviafft_stab_parent_class)->prepare_output_buffer(trans, input, out);
+    if (flow != GST_FLOW_OK)
+        return flow;
+    GstVideoFrame in, output;
+    if (!gst_video_frame_map(&in, &s.info, input, GST_MAP_READ)) {
+        GST_ELEMENT_ERROR(self, STREAM, FAILED, ("Cannot map a frame"), (nullptr));
+        return GST_FLOW_ERROR;
+    }
+    if (!gst_video_frame_map(&output, &s.info, *out, GST_MAP_WRITE)) {
+        gst_video_frame_unmap(&in);
+        GST_ELEMENT_ERROR(self, STREAM, FAILED, ("Cannot map an output frame"), (nullptr));
+        return GST_FLOW_ERROR;
+    }
+    try {
+        s.queue->stabilizer().render(record, viewOf(in), viewOf(output));
+    } catch (const std::exception& e) {
+        GST_ELEMENT_ERROR(self, STREAM, FAILED, ("Cannot render a frame"), ("%s", e.what()));
+        flow = GST_FLOW_ERROR;
+    }
+    gst_video_frame_unmap(&output);
+    gst_video_frame_unmap(&in);
+    return flow;
+}
+
 // The frame of the next final record, rendered in its own buffer; null when
 // no record is final yet.
 GstFlowReturn nextOutput(GstRegViaFFTStab* self, GstBuffer** out)
@@ -196,23 +232,15 @@ GstFlowReturn nextOutput(GstRegViaFFTStab* self, GstBuffer** out)
     BufferRef held;
     if (!s.queue || !s.queue->pull(record, held))
         return GST_FLOW_OK;
-    GstBuffer* buffer = gst_buffer_make_writable(held.release());
-    GstVideoFrame frame;
-    if (!gst_video_frame_map(&frame, &s.info, buffer, GST_MAP_READWRITE)) {
-        gst_buffer_unref(buffer);
-        GST_ELEMENT_ERROR(self, STREAM, FAILED, ("Cannot map a frame"), (nullptr));
-        return GST_FLOW_ERROR;
+    GstBuffer* input = held.release();
+    GstBuffer* buffer = nullptr;
+    const GstFlowReturn flow = renderInto(self, record, input, &buffer);
+    gst_buffer_unref(input);
+    if (flow != GST_FLOW_OK) {
+        if (buffer != nullptr)
+            gst_buffer_unref(buffer);
+        return flow;
     }
-    const regviafft::FrameView view = viewOf(frame);
-    try {
-        s.queue->stabilizer().render(record, view, view);
-    } catch (const std::exception& e) {
-        gst_video_frame_unmap(&frame);
-        gst_buffer_unref(buffer);
-        GST_ELEMENT_ERROR(self, STREAM, FAILED, ("Cannot render a frame"), ("%s", e.what()));
-        return GST_FLOW_ERROR;
-    }
-    gst_video_frame_unmap(&frame);
     GST_OBJECT_LOCK(self);
     const bool message = self->properties->message, meta = self->properties->attachMeta;
     GST_OBJECT_UNLOCK(self);
@@ -407,4 +435,8 @@ static void gst_regviafft_stab_init(GstRegViaFFTStab* self)
     self->stream = new Stream;
     self->restart = FALSE;
     gst_video_info_init(&self->stream->info);
+    // Frames are rendered into buffers of their own: with no transform
+    // function the base class takes the element for a passthrough one and
+    // would hand back each input as its own output buffer.
+    gst_base_transform_set_passthrough(GST_BASE_TRANSFORM(self), FALSE);
 }

@@ -13,9 +13,11 @@ int main()
         return 1;
     std::printf("detected class:   %d (%s)\n", info.detectedClass, info.detectedClassName);
     std::printf("effective class:  %d (%s)%s\n", info.effectiveClass, info.effectiveClassName,
-                info.effectiveClass != info.detectedClass ? ", forced" : "");
+                info.classForced ? ", forced" : "");
     std::printf("active variant:   %s\n", info.variantName);
-    std::printf("kernels:          %s, %d complex per vector\n", info.kernelName, info.kernelLanes);
+    std::printf("kernels:          %s, %d complex per vector (%s)\n", info.kernelName,
+                info.kernelLanes,
+                info.classForced ? "the forced class's own" : "the widest this processor runs");
     std::printf("cache levels:     %d (data and unified)\n", info.cacheLevelCount);
     for (int32_t level = 1; level <= info.cacheLevelCount && level <= DFT_INFO_MAX_CACHE_LEVELS;
          ++level)

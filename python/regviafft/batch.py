@@ -108,12 +108,19 @@ def passed_on_options():
             if o["keyword"] not in OWN_OPTIONS]
 
 
+# Options that decide how fast an output is made, not what it shows: a
+# rerun on another number of workers must not make the outputs again.
+SPEED_OPTIONS = {"encoder_threads"}
+
+
 def options_made_with(options):
     """Every passed-on option's value an output is made with, defaults
     included, as the summary keeps it: a run that leaves an option out makes
     the same output as one that gives its default."""
     values = {}
     for o in passed_on_options():
+        if o["keyword"] in SPEED_OPTIONS:
+            continue
         given = options.get(o["keyword"])
         values[o["keyword"]] = o["default"] if given is None else given
     return json.dumps(values, sort_keys=True)
@@ -142,6 +149,19 @@ def _reader(keyword):
         except ValueError as error:
             raise argparse.ArgumentTypeError(str(error))
     return read
+
+
+def share_of_cores(options, workers, cores=None):
+    """The options with each task's share of the cores for its encoder.
+
+    Tasks on a local cluster run side by side, and an encoder left to its
+    default takes every core, so that they fight over them: each gets
+    cores // workers threads (at least one), unless --encoder-threads is set.
+    """
+    if options.get("encoder_threads") is not None:
+        return options
+    cores = cores or os.cpu_count() or 1
+    return dict(options, encoder_threads=max(1, cores // max(1, workers)))
 
 
 def _client(scheduler, workers):
@@ -184,6 +204,8 @@ def main(argv=None):
     arguments = parser.parse_args(argv)
     options = {o["keyword"]: getattr(arguments, o["keyword"]) for o in passed_on_options()}
     made_with = options_made_with(options)
+    if not arguments.scheduler:
+        options = share_of_cores(options, arguments.workers)
 
     # Absolute paths: the workers may run in another folder.
     inputs = [os.path.abspath(path) for path in expand_inputs(arguments.inputs)]

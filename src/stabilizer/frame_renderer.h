@@ -1,6 +1,6 @@
 // Renders a frame moved by its correction: whole pixels by row copies,
 // fractions of a pixel by a fixed bilinear blend, a turn, a zoom or the crop
-// zoom by the image library's bilinear warp; every plane of 4:2:0 frames at
+// zoom by a bilinear warp; every plane of 4:2:0 frames at
 // its own resolution, chroma moved by half the offset.
 #ifndef REGVIAFFT_STABILIZER_FRAME_RENDERER_H
 #define REGVIAFFT_STABILIZER_FRAME_RENDERER_H
@@ -43,6 +43,7 @@ private:
     std::vector<std::uint8_t> scratch_;  // the input of an in-place render
     std::vector<std::uint8_t> padded_;   // one source row with its border
     std::vector<std::uint16_t> rows_;    // two source rows blended across
+    std::vector<std::uint16_t> weights_; // a warped row's weights across and down
 };
 
 }  // namespace regviafft

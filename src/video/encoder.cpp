@@ -135,7 +135,7 @@ CodecPtr tryOpen(const AVCodec* codec, const EncoderChoice& choice, const VideoS
     e->color_trc = shape.transfer;
     e->colorspace = shape.space;
     e->chroma_sample_location = shape.chromaLocation;
-    e->thread_count = 0;
+    e->thread_count = choice.threads;
     if (globalHeader)
         e->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     applyQuality(e, choice);

@@ -14,6 +14,7 @@ struct EncoderChoice {
     std::string codec = "libx264";
     int crf = 18;                   // constant quality, for encoders that have it
     std::string preset = "medium";  // speed against size, for encoders that have it
+    int threads = 0;                // encoder threads; 0: the encoder's choice, one per core
 };
 
 // The video stream as it is written: size and pixel format of the frames

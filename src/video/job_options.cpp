@@ -13,6 +13,8 @@ using regviafft::fieldAccess;
 
 // The widest constant-quality scale among the encoders that take one.
 constexpr int kLargestCrf = 63;
+// The most threads libx264 runs; other encoders cap lower on their own.
+constexpr int kMostEncoderThreads = 128;
 
 regviafft::OptionTable<JobOptions> makeTable()
 {
@@ -30,6 +32,10 @@ regviafft::OptionTable<JobOptions> makeTable()
          OptionRule::wholeNumber(0, kLargestCrf), "", {}, fieldAccess(&JobOptions::encoder, &EncoderChoice::crf)},
         {"preset", "NAME", "encoder speed against file size, from ultrafast to veryslow, for encoders that have it",
          OptionRule::text(), "", {}, fieldAccess(&JobOptions::encoder, &EncoderChoice::preset)},
+        {"encoder-threads", "N",
+         "threads the encoder runs; 0 lets it take one per core (several files at once: cores / files)",
+         OptionRule::wholeNumber(0, kMostEncoderThreads), "", {},
+         fieldAccess(&JobOptions::encoder, &EncoderChoice::threads)},
         {"motion", "FILE", motionHelp.c_str(), OptionRule::text(), "", {}, fieldAccess(&JobOptions::motionPath)},
         {"plot", "FILE", plotHelp.c_str(), OptionRule::text(), "", {}, fieldAccess(&JobOptions::plotPath)},
         {"side-by-side", nullptr, "write input and stabilised frames next to each other", OptionRule::flag(), "",

@@ -120,6 +120,63 @@ TEST(CpuFeatures, EachLevelNeedsItsInstructionsTheLevelBelowAndTheOsState)
     }
 }
 
+// The kernels a variant runs on a processor with the given registers; the
+// vendor enters only through the class it is detected as.
+const KernelSet* kernelsOn(const ProcessorVariant* variant, uint32_t c, uint32_t b, uint64_t xcr0)
+{
+    return kernelsFor(variant, featuresFromRegisters(c, kSse2D, b, xcr0));
+}
+
+// A detected class runs the widest kernels the features and the OS state
+// allow, whatever the vendor; a forced class runs its own. The first row is
+// a processor of the other vendor with AVX-512: detected as SSE4.2, it must
+// still run the 512-bit kernels.
+TEST(CpuClassKernels, DetectedClassRunsTheWidestKernelsForcedClassItsOwn)
+{
+    if (kernelSetOf(KernelFamily::Avx512) == nullptr)
+        GTEST_SKIP() << "this build has no x86 kernels";
+    const uint32_t c = kAvxC | kFmaC | kSse42C | kSsse3C | kSse3C, b = kAvx2B | kAvx512B;
+    const struct {
+        uint32_t c, b;
+        uint64_t xcr0;
+        KernelFamily widest;
+    } cases[] = {
+        {c, b, kZmmState, KernelFamily::Avx512},
+        {c, b, kYmmState, KernelFamily::Avx2Fma},               // no opmask or 512-bit state
+        {c, b, kYmmState | (1u << 5) | (1u << 6), KernelFamily::Avx2Fma},  // upper 16 not saved
+        {c, b & ~(1u << 16), kZmmState, KernelFamily::Avx2Fma},  // no AVX-512F
+        {c & ~kFmaC, b, kZmmState, KernelFamily::Avx},
+        {c, kAvx512B, kZmmState, KernelFamily::Avx},             // no AVX2
+        {c, b, 0x2, KernelFamily::Sse2},                         // no 256-bit state
+        {c & ~(1u << 27), b, kZmmState, KernelFamily::Sse2},     // no OSXSAVE
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << "C=" << k.c << " B=" << k.b << " XCR0=" << k.xcr0);
+        for (const uint32_t* vendor : {kAmd, kIntel}) {
+            const int32_t cls = classFromFeatures(vendor[0], vendor[1], vendor[2], k.c, kSse2D, k.xcr0);
+            EXPECT_EQ(kernelsOn(detectedVariantForClass(cls), k.c, k.b, k.xcr0), kernelSetOf(k.widest))
+                << processorClassName(cls);
+        }
+        EXPECT_EQ(kernelsOn(variantForClass(kClassSse42), k.c, k.b, k.xcr0), &sse2KernelSet);
+        EXPECT_EQ(kernelsOn(variantForClass(kClassGeneric), k.c, k.b, k.xcr0), &scalarKernelSet);
+        EXPECT_EQ(kernelsOn(variantForClass(kClassAvx), k.c, k.b, k.xcr0), kernelSetOf(k.widest));
+    }
+    // Without SSE2 nothing but the scalar kernels runs, detected or not.
+    EXPECT_EQ(kernelsFor(detectedVariantForClass(kClassGeneric), featuresFromRegisters(c, 0, b, kZmmState)),
+              &scalarKernelSet);
+    // Detection changes only the kernels and their alignment: name, class and
+    // methods stay the class's, so the cube method still starts at SSE3.
+    for (int32_t cls = 0; cls < kProcessorClassCount; ++cls) {
+        const ProcessorVariant* own = variantForClass(cls);
+        const ProcessorVariant* detected = detectedVariantForClass(cls);
+        EXPECT_TRUE(std::strcmp(own->name, detected->name) == 0 &&
+                    own->processorClass == detected->processorClass &&
+                    own->doubleComplexMethods == detected->doubleComplexMethods &&
+                    detected->workspaceAlignment == variantForClass(kClassAvx)->workspaceAlignment)
+            << processorClassName(cls);
+    }
+}
+
 // Forward and backward transforms by a head the given variant builds. Rows
 // of 79 need a chirp plan's work, so the commit allocates a workspace: the
 // AVX variant's starts on a page, the others' on 16 bytes.
@@ -170,6 +227,19 @@ TEST(CpuClassForcedProcess, EffectiveClassAndVariantFollowTheVariable)
     const int32_t expected = std::strcmp(expect, "detected") == 0 ? detected : std::atoi(expect);
     EXPECT_EQ(classifyProcessor(), expected);
     EXPECT_STREQ(activeVariantName(), variantForClass(expected)->name);
+}
+
+// The variant in force: a forced class's own, the detected class's with the
+// widest kernels when the variable is unset or ignored.
+TEST(CpuClassForcedProcess, ForcedClassRunsItsOwnKernelsOtherwiseTheWidest)
+{
+    const bool forced = std::getenv("REGVIAFFT_DEBUG_CPU_TYPE") != nullptr &&
+                        parseForcedClass(std::getenv("REGVIAFFT_DEBUG_CPU_TYPE")) >= 0;
+    EXPECT_EQ(processorClassForced(), forced);
+    const ProcessorVariant* expected = forced ? variantForClass(classifyProcessor())
+                                              : detectedVariantForClass(detectedProcessorClass());
+    EXPECT_EQ(activeVariant(), expected);
+    EXPECT_EQ(variantKernels(activeVariant()), kernelsFor(expected, processorFeatures()));
 }
 
 }  // namespace

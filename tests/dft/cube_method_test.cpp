@@ -78,6 +78,20 @@ TEST(CubeMethod, AnythingButADenseUnscaledSingleCubeGoesToTheGeneralMethod)
     }
 }
 
+// Sides no plan serves (negative ones, or beyond the length limits) are
+// refused by the general method's length check; the cube method's test must
+// not compute with them first (n * n overflowed for the fuzzer's side).
+TEST(CubeMethod, SidesBeyondTheLimitsAreRefusedWithoutReachingTheCube)
+{
+    fillSequentialThreadServices(sharedThreadServices());
+    for (int32_t n : {-2147431424, INT32_MIN, -46341, -1, (1 << 24) + 1}) {
+        Descriptor d;
+        createCube(d, kClassAvx, n, DFT_NOT_INPLACE);
+        EXPECT_EQ(DftCommitDescriptor(d.h), DFT_1D_LENGTH_EXCEEDS_INT32) << "side " << n;
+        EXPECT_NE(d.h->committedMethod, &cubeMethod) << "side " << n;
+    }
+}
+
 }  // namespace
 
 }  // namespace regviafft::dft

@@ -51,14 +51,17 @@ def test_every_good_file_is_done_the_broken_one_reported_and_a_rerun_redoes_what
         assert float(row["jitter_after"]) < float(row["jitter_before"])
     first_outputs = {name: os.path.getmtime(rows[name]["output"]) for name in ("a.mp4", "c.mkv")}
 
-    # The same options, left out or given as their defaults: nothing to do.
-    second = run_batch(str(clips), "--out", str(out), "--workers", "2", "--lag", "10", "--border", "black")
+    # The same options, left out or given as their defaults, on another
+    # share of the cores: nothing to do.
+    second = run_batch(str(clips), "--out", str(out), "--workers", "1", "--lag", "10", "--border", "black",
+                       "--encoder-threads", "1")
     assert second.returncode == 1
     rows = summary(out)
     for name in ("a.mp4", "b.mp4", "c.mkv", "d.mp4"):
         assert rows[name]["status"] == "skipped, already complete", rows[name]
         assert int(rows[name]["frames"]) == 30
         assert json.loads(rows[name]["options"])["lag"] == 10
+        assert "encoder_threads" not in json.loads(rows[name]["options"])
     assert rows["broken.mp4"]["status"] == "failed"
     assert {name: os.path.getmtime(rows[name]["output"]) for name in first_outputs} == first_outputs
 
@@ -80,3 +83,17 @@ def test_every_good_file_is_done_the_broken_one_reported_and_a_rerun_redoes_what
     row = summary(out)["a.mp4"]
     assert row["status"] == "done", row
     assert os.path.getmtime(row["output"]) > third_outputs["a.mp4"]
+
+
+def test_each_task_gets_its_share_of_the_cores_unless_the_caller_chose():
+    from regviafft.batch import share_of_cores
+
+    options = {"encoder_threads": None, "crf": 20}
+    shares = {(cores, workers): share_of_cores(options, workers, cores)["encoder_threads"]
+              for cores, workers in [(2, 2), (2, 1), (3, 2), (2, 4), (8, 3), (1, 0)]}
+    assert shares == {(2, 2): 1, (2, 1): 2, (3, 2): 1, (2, 4): 1, (8, 3): 2, (1, 0): 1}
+    assert share_of_cores(options, 2, 8)["crf"] == 20
+    assert options["encoder_threads"] is None  # the caller's options stay as they were
+    # A value the caller set, 0 (the encoder's own choice) included, is kept.
+    for chosen in (0, 3):
+        assert share_of_cores(dict(options, encoder_threads=chosen), 2, 8)["encoder_threads"] == chosen

@@ -197,14 +197,66 @@ TEST(Render, TurnAndZoomMatchAReferenceWarpInEveryPlane)
                                                          oy / p.subsampling, angle, scale, inside, step);
                         if (!inside)
                             continue;
-                        // The image library interpolates at 1/32 of a pixel
-                        // each way and rounds the result.
+                        // Weights in 1/256ths of a pixel each way, and each
+                        // row's blend rounded to a level before the blend down.
                         const int got = (*p.out)[(static_cast<size_t>(y) * p.w + x) * p.bytes + b];
                         ASSERT_NEAR(got, want, 1.0 + step / 16.0)
                             << "plane " << p.w << "x" << p.h << " at " << x << "," << y;
                         ++compared;
                     }
             EXPECT_GT(compared, p.w * p.h * p.bytes / 2);
+        }
+    }
+}
+
+// A flat frame turned and moved: where all four neighbours of a sample lie
+// inside, the value itself; where none does, black (or, with the edge
+// border, the value again); in the band between, a blend of the two. Catches
+// pixels left unwritten or written with a neighbouring run's rows.
+TEST(Render, TurnOfAFlatFrameIsFlatInsideBlackOutsideAndBlendedBetween)
+{
+    constexpr std::uint8_t kValue = 200;
+    Frame grey = flat(kValue);
+    // Turns both ways, small ones (long runs) and larger ones (short runs),
+    // and moves that leave whole rows without a pixel inside.
+    const double turns[][3] = {{4.0, 3.3, -2.6}, {-1.5, -6.2, 4.1}, {0.7, 9.5, 7.25}, {-9.0, 0.4, -0.8},
+                               {3.0, 58.0, 40.0}, {-2.0, -61.5, -45.0}};
+    for (const auto& [degrees, ox, oy] : turns) {
+        const double angle = degrees * 3.141592653589793 / 180.0;
+        for (PixelFormat format : {PixelFormat::I420, PixelFormat::NV12}) {
+            const Frame edge = render(settingsWith(Border::Edge, false), correction(ox, oy, degrees), grey, format);
+            for (std::uint8_t v : planesOf(edge, format))
+                ASSERT_EQ(v, kValue);
+            const Frame black = render(settingsWith(Border::Black, false), correction(ox, oy, degrees), grey, format);
+            const bool i420 = format == PixelFormat::I420;
+            const struct {
+                const Bytes& out;
+                int w, h, bytes, subsampling;
+                std::uint8_t black;
+            } planes[] = {{black.y, kWidth, kHeight, 1, 1, 16},
+                          {i420 ? black.u : black.uv, kWidth / 2, kHeight / 2, i420 ? 1 : 2, 2, 128}};
+            for (const auto& p : planes) {
+                const double cx = (p.w - 1) / 2.0, cy = (p.h - 1) / 2.0;
+                for (int y = 0; y < p.h; ++y)
+                    for (int x = 0; x < p.w; ++x) {
+                        const double px = x - cx - ox / p.subsampling, py = y - cy - oy / p.subsampling;
+                        const int x0 = static_cast<int>(std::floor(cx + std::cos(angle) * px + std::sin(angle) * py));
+                        const int y0 = static_cast<int>(std::floor(cy - std::sin(angle) * px + std::cos(angle) * py));
+                        const bool allInside = x0 >= 0 && y0 >= 0 && x0 + 1 < p.w && y0 + 1 < p.h;
+                        const bool noneInside = x0 < -1 || y0 < -1 || x0 >= p.w || y0 >= p.h;
+                        for (int b = 0; b < p.bytes; ++b) {
+                            const int got = p.out[(static_cast<size_t>(y) * p.w + x) * p.bytes + b];
+                            SCOPED_TRACE(testing::Message() << degrees << " degrees, plane " << p.w << "x" << p.h
+                                                            << " at " << x << "," << y);
+                            if (allInside)
+                                ASSERT_EQ(got, kValue);
+                            else if (noneInside)
+                                ASSERT_EQ(got, p.black);
+                            else
+                                ASSERT_TRUE(got >= p.black && got <= kValue);
+                        }
+                    }
+            }
         }
     }
 }

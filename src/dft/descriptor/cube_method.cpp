@@ -21,13 +21,15 @@ bool isDense(const DftDimension* dims, int32_t n)
     return true;
 }
 
+// The side is checked before anything is computed with it: the lengths are
+// still the caller's, negative or beyond every limit.
 bool applies(const DftDescriptor* d)
 {
     if (d->precision != DFT_DOUBLE || d->domain != DFT_COMPLEX ||
         d->complexStorage != DFT_COMPLEX_COMPLEX || d->workDimensions.count != 3)
         return false;
     const int32_t n = d->workDimensions.entries[0].length;
-    return n <= kLargestCubeLength && isDense(d->workDimensions.entries, n) &&
+    return n >= 1 && n <= kLargestCubeLength && isDense(d->workDimensions.entries, n) &&
            transformsInBatch(d) == 1 && d->forwardScale == 1.0 && d->backwardScale == 1.0;
 }
 

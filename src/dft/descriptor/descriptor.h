@@ -48,6 +48,9 @@ using DftDriver2D = int32_t (*)(const Complex* in, Complex* out, const int32_t i
                                 const int32_t outStride[2], DftPassRoutine pass0,
                                 DftPassRoutine pass1, DftDescriptor* head, void* workspace);
 
+// tryCommit sees the working lists before any length is validated (a length
+// may be negative or beyond every limit): a method checks a length's range
+// before it computes with it.
 struct DftMethod {
     const char* name;
     int32_t (*tryCommit)(const DftMethod*, DftDescriptor*);  // 0, kMethodDoesNotApply or a status
@@ -239,10 +242,17 @@ struct ProcessorVariant {
     const KernelFamily* kernelPreference;
     int32_t kernelPreferenceCount;
 };
+// A class's variant with the class's own kernels: what a forced class runs.
 const ProcessorVariant* variantForClass(int32_t processorClass);
+// The same variant with the widest kernels the processor runs: what the
+// detected class runs, whatever the vendor.
+const ProcessorVariant* detectedVariantForClass(int32_t processorClass);
 const ProcessorVariant* activeVariant();  // decided once per process
 const char* activeVariantName();
-// The kernels that serve a variant on this processor, decided once per variant.
+// The first of a variant's kernel sets that the features let run (scalar at
+// worst); a pure function of its arguments.
+const KernelSet* kernelsFor(const ProcessorVariant* variant, const ProcessorFeatures& features);
+// kernelsFor on this processor, decided once per variant.
 const KernelSet* variantKernels(const ProcessorVariant* variant);
 // The candidate methods for a precision and domain: only double complex data
 // have any, so the others commit as DFT_UNIMPLEMENTED.

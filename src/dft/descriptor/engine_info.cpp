@@ -11,6 +11,7 @@ int32_t DftGetEngineInfo(DftEngineInfo* info)
     *info = DftEngineInfo{};
     info->effectiveClass = dft::classifyProcessor();
     info->detectedClass = dft::detectedProcessorClass();
+    info->classForced = dft::processorClassForced() ? 1 : 0;
     info->effectiveClassName = dft::processorClassName(info->effectiveClass);
     info->detectedClassName = dft::processorClassName(info->detectedClass);
     const dft::ProcessorVariant* variant = dft::activeVariant();

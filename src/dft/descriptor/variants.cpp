@@ -1,6 +1,7 @@
 // Processor variants: what each processor class gets, and which variant and
 // kernels serve this process, decided once at first use. Built with
 // baseline flags: choosing never runs a kernel.
+#include <array>
 #include <atomic>
 
 #include "descriptor.h"
@@ -23,13 +24,15 @@ const DftMethod* const kNoMethods[] = {nullptr};
 
 constexpr KernelFamily kScalarKernels[] = {KernelFamily::Scalar};
 constexpr KernelFamily kSseKernels[] = {KernelFamily::Sse2, KernelFamily::Scalar};
-// The AVX class runs 512-bit kernels where the processor has AVX-512 F, DQ
-// and VL and the OS saves the 512-bit registers (leaf 7 and XCR0, see
-// runtime/cpu_features.cpp), else 256-bit ones with FMA where it has AVX2 and
-// FMA, else plain 256-bit ones.
-constexpr KernelFamily kAvxKernels[] = {KernelFamily::Avx512, KernelFamily::Avx2Fma,
-                                        KernelFamily::Avx, KernelFamily::Sse2,
-                                        KernelFamily::Scalar};
+// The widest kernels the processor executes: 512-bit ones where it has
+// AVX-512 F, DQ and VL and the OS saves the opmask and 512-bit registers,
+// else 256-bit ones with FMA where it has AVX2 and FMA, else plain 256-bit
+// ones, else 128-bit ones (leaf 7 and XCR0, see runtime/cpu_features.cpp).
+// The AVX class runs these, and so does every class that was detected rather
+// than forced, whatever the processor's vendor.
+constexpr KernelFamily kWidestKernels[] = {KernelFamily::Avx512, KernelFamily::Avx2Fma,
+                                           KernelFamily::Avx, KernelFamily::Sse2,
+                                           KernelFamily::Scalar};
 
 constexpr size_t kBaselineAlignment = 16;
 constexpr size_t kAvxAlignment = 4096;  // page-aligned workspaces and buffers
@@ -40,8 +43,22 @@ constexpr int32_t countOf(const KernelFamily (&)[N])
     return static_cast<int32_t>(N);
 }
 
+enum KernelChoice : int32_t { kClassOwnKernels, kWidestRunnableKernels, kKernelChoiceCount };
+
+// A class's variant as detection serves it: the class's name and methods,
+// the processor's widest kernels with the alignment they are tuned for (on
+// 16-byte workspaces the 512-bit kernels lose up to a fifth on chirp and
+// mixed-radix sizes).
+constexpr ProcessorVariant withWidestKernels(ProcessorVariant variant)
+{
+    variant.kernelPreference = kWidestKernels;
+    variant.kernelPreferenceCount = countOf(kWidestKernels);
+    variant.workspaceAlignment = kAvxAlignment;
+    return variant;
+}
+
 // Indexed by processor class; class 1 is never produced and gets the generic one.
-const ProcessorVariant kVariants[kProcessorClassCount] = {
+constexpr ProcessorVariant kClassVariants[kProcessorClassCount] = {
     {"generic", kClassGeneric, kBaselineAlignment, kBaselineMethods, kScalarKernels,
      countOf(kScalarKernels)},
     {"generic", kClassGeneric, kBaselineAlignment, kBaselineMethods, kScalarKernels,
@@ -53,30 +70,50 @@ const ProcessorVariant kVariants[kProcessorClassCount] = {
      countOf(kSseKernels)},
     {"sse42", kClassSse42, kBaselineAlignment, kCubeFirstMethods, kSseKernels,
      countOf(kSseKernels)},
-    {"avx", kClassAvx, kAvxAlignment, kCubeFirstMethods, kAvxKernels, countOf(kAvxKernels)},
+    {"avx", kClassAvx, kAvxAlignment, kCubeFirstMethods, kWidestKernels, countOf(kWidestKernels)},
 };
 
-std::atomic<const ProcessorVariant*> chosenVariant{nullptr};
-std::atomic<const KernelSet*> chosenKernels[kProcessorClassCount] = {};
-
-const KernelSet* firstRunnable(const ProcessorVariant* variant)
+// Row kClassOwnKernels: each class as a forced class gets it, so that every
+// kernel set stays testable; row kWidestRunnableKernels: each class as the
+// detected class gets it. One flat array, so that a variant's place in it
+// indexes its cached kernels.
+constexpr int32_t kVariantCount = kKernelChoiceCount * kProcessorClassCount;
+constexpr int32_t variantIndex(KernelChoice choice, int32_t processorClass)
 {
-    const ProcessorFeatures& features = processorFeatures();
-    for (int32_t i = 0; i < variant->kernelPreferenceCount; ++i) {
-        const KernelSet* set = kernelSetOf(variant->kernelPreference[i]);
-        if (canRun(set, features))
-            return set;
+    return choice * kProcessorClassCount + processorClass;
+}
+using VariantTable = std::array<ProcessorVariant, kVariantCount>;
+constexpr VariantTable makeVariantTable()
+{
+    VariantTable table{};
+    for (int32_t c = 0; c < kProcessorClassCount; ++c) {
+        table[variantIndex(kClassOwnKernels, c)] = kClassVariants[c];
+        table[variantIndex(kWidestRunnableKernels, c)] = withWidestKernels(kClassVariants[c]);
     }
-    return kernelSetOf(KernelFamily::Scalar);
+    return table;
+}
+constexpr VariantTable kVariants = makeVariantTable();
+
+std::atomic<const ProcessorVariant*> chosenVariant{nullptr};
+std::atomic<const KernelSet*> chosenKernels[kVariantCount] = {};
+
+const ProcessorVariant* variantOf(int32_t processorClass, KernelChoice choice)
+{
+    if (processorClass < 0 || processorClass >= kProcessorClassCount)
+        processorClass = kClassGeneric;
+    return &kVariants[variantIndex(choice, processorClass)];
 }
 
 }  // namespace
 
 const ProcessorVariant* variantForClass(int32_t processorClass)
 {
-    if (processorClass < 0 || processorClass >= kProcessorClassCount)
-        return &kVariants[kClassGeneric];
-    return &kVariants[processorClass];
+    return variantOf(processorClass, kClassOwnKernels);
+}
+
+const ProcessorVariant* detectedVariantForClass(int32_t processorClass)
+{
+    return variantOf(processorClass, kWidestRunnableKernels);
 }
 
 // Any thread may fill the cached choices; all fill them with the same value.
@@ -84,7 +121,8 @@ const ProcessorVariant* activeVariant()
 {
     const ProcessorVariant* v = chosenVariant.load(std::memory_order_acquire);
     if (v == nullptr) {
-        v = variantForClass(classifyProcessor());
+        v = processorClassForced() ? variantForClass(classifyProcessor())
+                                   : detectedVariantForClass(classifyProcessor());
         chosenVariant.store(v, std::memory_order_release);
     }
     return v;
@@ -95,12 +133,22 @@ const char* activeVariantName()
     return activeVariant()->name;
 }
 
+const KernelSet* kernelsFor(const ProcessorVariant* variant, const ProcessorFeatures& features)
+{
+    for (int32_t i = 0; i < variant->kernelPreferenceCount; ++i) {
+        const KernelSet* set = kernelSetOf(variant->kernelPreference[i]);
+        if (canRun(set, features))
+            return set;
+    }
+    return kernelSetOf(KernelFamily::Scalar);
+}
+
 const KernelSet* variantKernels(const ProcessorVariant* variant)
 {
-    std::atomic<const KernelSet*>& slot = chosenKernels[variant - kVariants];
+    std::atomic<const KernelSet*>& slot = chosenKernels[variant - kVariants.data()];
     const KernelSet* set = slot.load(std::memory_order_acquire);
     if (set == nullptr) {
-        set = firstRunnable(variant);
+        set = kernelsFor(variant, processorFeatures());
         slot.store(set, std::memory_order_release);
     }
     return set;

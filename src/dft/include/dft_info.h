@@ -16,10 +16,12 @@ enum { DFT_INFO_MAX_CACHE_LEVELS = 8 };
 typedef struct DftEngineInfo {
     int32_t detectedClass;          /* processor class the processor supports, 0 to 6 */
     int32_t effectiveClass;         /* the class in force: forced or detected */
+    int32_t classForced;            /* 1 when REGVIAFFT_DEBUG_CPU_TYPE named the class */
     const char* detectedClassName;  /* "generic", "SSE2", ... "AVX" */
     const char* effectiveClassName;
     const char* variantName;        /* the variant serving descriptors */
-    const char* kernelName;         /* the kernels it runs on this processor */
+    const char* kernelName;         /* the kernels it runs on this processor: a forced
+                                       class's own, else the widest the processor runs */
     int32_t kernelLanes;            /* complex doubles in its widest vector */
     int32_t cacheLevelCount;        /* data and unified levels found */
     int64_t cacheLevelBytes[DFT_INFO_MAX_CACHE_LEVELS];

@@ -13,10 +13,12 @@ namespace {
 
 constexpr int32_t kUndecided = -1;
 
-// Effective class (forced or detected) and detected class; each is written
-// once under the engine lock and read without it afterwards.
+// Effective class (forced or detected), detected class and whether the
+// variable forced the class; each is written once under the engine lock and
+// read without it afterwards.
 std::atomic<int32_t> effectiveClass{kUndecided};
 std::atomic<int32_t> detectedClass{kUndecided};
+std::atomic<bool> classForced{false};
 
 // Values of the forcing variable that name a class by prefix.
 struct ForcingPrefix {
@@ -78,6 +80,7 @@ void decideOnce()
             forced = parseForcedClass(value);
         int32_t detected = detectClass();
         detectedClass.store(detected, std::memory_order_relaxed);
+        classForced.store(forced != kUndecided, std::memory_order_relaxed);
         effectiveClass.store(forced != kUndecided ? forced : detected, std::memory_order_release);
     }
     engineUnlock();
@@ -138,6 +141,12 @@ int32_t detectedProcessorClass()
 {
     classifyProcessor();
     return detectedClass.load(std::memory_order_relaxed);
+}
+
+bool processorClassForced()
+{
+    classifyProcessor();
+    return classForced.load(std::memory_order_relaxed);
 }
 
 }  // namespace regviafft::dft

@@ -53,6 +53,7 @@ const char* processorClassName(int32_t processorClass);
 
 int32_t classifyProcessor();       // effective class: forced or detected
 int32_t detectedProcessorClass();  // what the processor supports, whatever is forced
+bool processorClassForced();       // REGVIAFFT_DEBUG_CPU_TYPE named a class
 // Class forced by a value of REGVIAFFT_DEBUG_CPU_TYPE, or -1 if the value is ignored.
 int32_t parseForcedClass(const char* value);
 // Class from leaf-0 vendor registers, leaf-1 feature registers and XCR0.
