@@ -188,10 +188,9 @@ void attachRecord(GstRegViaFFTStab* self, const regviafft::MotionRecord& r, GstB
 
 // Renders a held frame into an output buffer of its own rather than in
 // place: in place the renderer first copies the whole frame aside, and in
-// lag mode the held frame has long left the caches, so each frame crossed
-// memory twice more (profiled: the lag rows' extra time was those copies and
-// their page faults). The base class allocates the output and copies the
-// input's time stamps, flags and untagged metadata onto it.
+// lag mode the held frame has long left the caches, so each frame would
+// cross memory twice more. The base class allocates the output and copies
+// the input's time stamps, flags and untagged metadata onto it.
 GstFlowReturn renderInto(GstRegViaFFTStab* self, const regviafft::MotionRecord& record,
                          GstBuffer* input, GstBuffer** out)
 {
