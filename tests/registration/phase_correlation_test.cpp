@@ -28,6 +28,20 @@ TEST(TemplatePatch, MagnitudeIsSummedInDoubleWithZeroImaginaryPart)
         EXPECT_TRUE(a[i].real == expected[i] && a[i].imag == 0.0 && b[i].real == a[i].real) << i;
 }
 
+TEST(WindowCoefficients, ShortTwoPiLeavesTheLastCoefficientSlightlyHigh)
+{
+    for (int n : {2, 5, 64}) {
+        EXPECT_TRUE(regviafft::hanningCoefficient(0, n) == 0.0) << n;
+        EXPECT_NEAR(regviafft::hammingCoefficient(0, n), 0.08, 1e-15) << n;
+        // Exactly 0 with a full-precision 2 pi; about 4e-13 with 6.283184.
+        const double last = regviafft::hanningCoefficient(n - 1, n);
+        EXPECT_TRUE(last > 0.0 && last < 1e-12) << n;
+    }
+    // The index is divided as a real number.
+    EXPECT_NEAR(regviafft::hanningCoefficient(2, 5), 1.0, 1e-11);
+    EXPECT_NEAR(regviafft::hammingCoefficient(2, 5), 1.0, 1e-11);
+}
+
 TEST(CrossPower, ConjugatesThePreviousSpectrumAndFloorsTheDivisor)
 {
     const _DFT_Complex16 cur[4] = {{0, 1}, {1, 2}, {1e-8, 0}, {0, 0}};
