@@ -37,7 +37,7 @@ bool isOptional(const Option<Settings>& option)
     return !option.derived.empty();
 }
 
-// Strings the property specs keep for the life of the process.
+// Strings the property definitions keep for the life of the process.
 const gchar* lasting(const std::string& text)
 {
     return g_intern_string(text.c_str());

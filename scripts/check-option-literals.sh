@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# "(default: 5" in a help text; a numeric range in a property spec, as in
+# "(default: 5" in a help text; a numeric range in a property's definition, as in
 # "0.0, 25.0, 5.0, G_PARAM_..." or "0, 250, defaults.x, kFlags".
 pattern='\(default: ?-?[0-9]|-?[0-9][0-9.e]* *, *-?[0-9][0-9.e]* *, *[^,]+, *(G_PARAM|kFlags)'
 if grep -rnE "$pattern" tools gst python; then

@@ -267,23 +267,23 @@ TEST(RegViaFFTStab, PropertiesAreTheOptionTableWithItsDefaultsExceptTheCausalMod
     regviafft::Settings expected;
     expected.mode = regviafft::PathMode::Causal;  // live pipelines cannot afford the look-ahead
     for (const auto& option : regviafft::settingsOptions()) {
-        GParamSpec* spec = g_object_class_find_property(klass, option.name);
-        ASSERT_NE(spec, nullptr) << option.name;
-        EXPECT_NE(std::string(g_param_spec_get_blurb(spec)).find(option.help + 1), std::string::npos) << option.name;
+        GParamSpec* property = g_object_class_find_property(klass, option.name);
+        ASSERT_NE(property, nullptr) << option.name;
+        EXPECT_NE(std::string(g_param_spec_get_blurb(property)).find(option.help + 1), std::string::npos) << option.name;
         // The default, and the range, below which 0 means unset for an optional option.
         GValue value = G_VALUE_INIT;
-        g_value_init(&value, spec->value_type);
-        g_param_value_set_default(spec, &value);
+        g_value_init(&value, property->value_type);
+        g_param_value_set_default(property, &value);
         EXPECT_EQ(spelt(&value), option.isSet(expected) ? option.text(expected) : option.rule.kind == regviafft::OptionKind::Pair ? "" : "0")
             << option.name;
         g_value_unset(&value);
         const double lo = option.derived.empty() ? option.rule.lo : 0.0;
-        if (G_IS_PARAM_SPEC_INT(spec)) {
-            EXPECT_EQ(G_PARAM_SPEC_INT(spec)->minimum, lo) << option.name;
-            EXPECT_EQ(G_PARAM_SPEC_INT(spec)->maximum, option.rule.hi) << option.name;
-        } else if (G_IS_PARAM_SPEC_DOUBLE(spec)) {
-            EXPECT_EQ(G_PARAM_SPEC_DOUBLE(spec)->minimum, lo) << option.name;
-            EXPECT_EQ(G_PARAM_SPEC_DOUBLE(spec)->maximum, option.rule.hi) << option.name;
+        if (G_IS_PARAM_SPEC_INT(property)) {
+            EXPECT_EQ(G_PARAM_SPEC_INT(property)->minimum, lo) << option.name;
+            EXPECT_EQ(G_PARAM_SPEC_INT(property)->maximum, option.rule.hi) << option.name;
+        } else if (G_IS_PARAM_SPEC_DOUBLE(property)) {
+            EXPECT_EQ(G_PARAM_SPEC_DOUBLE(property)->minimum, lo) << option.name;
+            EXPECT_EQ(G_PARAM_SPEC_DOUBLE(property)->maximum, option.rule.hi) << option.name;
         }
         // Every accepted edge is taken and read back as the table spells it;
         // a size beyond the range is refused with a warning, the value kept.
@@ -293,7 +293,7 @@ TEST(RegViaFFTStab, PropertiesAreTheOptionTableWithItsDefaultsExceptTheCausalMod
             regviafft::Settings parsed;
             option.parse(parsed, text);
             GValue read = G_VALUE_INIT;
-            g_value_init(&read, spec->value_type);
+            g_value_init(&read, property->value_type);
             g_object_get_property(G_OBJECT(element), option.name, &read);
             EXPECT_EQ(spelt(&read), option.text(parsed)) << option.name;
             g_value_unset(&read);
