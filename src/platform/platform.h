@@ -34,8 +34,6 @@ bool cpuidAvailable();
 CpuidRegisters cpuid(uint32_t leaf, uint32_t subLeaf);
 // Extended control register 0; only valid when the processor reports OSXSAVE.
 uint64_t readXcr0();
-// The processor has AVX2 and the OS saves the 256-bit registers.
-bool avx2Usable();
 
 // Processors the system reports online, at least 1.
 int32_t processorCount();

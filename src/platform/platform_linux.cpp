@@ -151,16 +151,6 @@ uint64_t readXcr0()
     return (static_cast<uint64_t>(high) << 32) | low;
 }
 
-bool avx2Usable()
-{
-    constexpr uint32_t kOsxsaveAndAvx = (1u << 27) | (1u << 28);  // leaf 1, register C
-    constexpr uint32_t kAvx2 = 1u << 5;                            // leaf 7, register B
-    constexpr uint64_t kSseAndAvxState = (1u << 1) | (1u << 2);    // XCR0
-    if (!cpuidAvailable() || cpuid(0, 0).a < 7 || (cpuid(1, 0).c & kOsxsaveAndAvx) != kOsxsaveAndAvx)
-        return false;
-    return (readXcr0() & kSseAndAvxState) == kSseAndAvxState && (cpuid(7, 0).b & kAvx2) != 0;
-}
-
 int32_t processorCount()
 {
     long count = sysconf(_SC_NPROCESSORS_ONLN);

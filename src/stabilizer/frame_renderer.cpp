@@ -8,7 +8,6 @@
 #include <stdexcept>
 
 #include "frame_planes.h"
-#include "platform.h"
 
 namespace regviafft {
 namespace {
@@ -371,11 +370,12 @@ constexpr WarpLoops kAvx2Loops = {
     {nullptr, blendRunAvx2<1>, blendRunAvx2<2>, blendRunAvx2<3>, blendRunAvx2<4>}};
 #endif
 
-// Decided at first use, never at load.
+// Decided at first use, never at load; the compiler's own check covers the
+// OS's saved register state as well as the instructions.
 const WarpLoops& warpLoops()
 {
 #if defined(__x86_64__)
-    static const WarpLoops& loops = platform::avx2Usable() ? kAvx2Loops : kBaselineLoops;
+    static const WarpLoops& loops = __builtin_cpu_supports("avx2") ? kAvx2Loops : kBaselineLoops;
     return loops;
 #else
     return kBaselineLoops;
@@ -410,11 +410,10 @@ void blendAtBorder(const Plane& src, const PlaneLayout& layout, std::int64_t sx,
 
 // One output row: runs of pixels that read two input rows side by side, and
 // single pixels at the border.
-void warpRow(const Plane& src, const PlaneLayout& layout, const RowWalk& walk, bool edge,
+void warpRow(const Plane& src, const PlaneLayout& layout, const RowWalk& walk, bool edge, const WarpLoops& loops,
              std::vector<std::uint16_t>& weights, std::uint8_t* out)
 {
     const int w = layout.width, bytes = layout.bytesPerPixel;
-    const WarpLoops& loops = warpLoops();
     const size_t rowBytes = static_cast<size_t>(w) * bytes;
     weights.resize(2 * rowBytes);
     std::uint16_t* across = weights.data();
@@ -454,10 +453,11 @@ void warpPlane(const Plane& src, const Plane& dst, const PlaneLayout& layout, do
 {
     const AffineMap m = warpMap(layout, ox, oy, g);
     const std::int64_t dx = std::llround(m.ax * kPositionOne), dy = std::llround(m.ay * kPositionOne);
+    const WarpLoops& loops = warpLoops();
     for (int y = 0; y < layout.height; ++y) {
         const RowWalk walk{std::llround((m.bx * y + m.tx) * kPositionOne), dx,
                            std::llround((m.by * y + m.ty) * kPositionOne), dy};
-        warpRow(src, layout, walk, g.border == Border::Edge, weights, planeRow(dst, y));
+        warpRow(src, layout, walk, g.border == Border::Edge, loops, weights, planeRow(dst, y));
     }
 }
 
