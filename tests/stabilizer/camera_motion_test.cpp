@@ -15,6 +15,7 @@ namespace {
 using namespace regviafft;
 using streams::Bytes;
 using streams::Frame;
+using streams::stabilise;
 
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
@@ -45,11 +46,6 @@ std::vector<Frame> crossing(const Subject& subject, int frames)
         out.emplace_back(grey, kWidth, kHeight);
     }
     return out;
-}
-
-std::vector<MotionRecord> stabilise(const Settings& settings, std::vector<Frame>& frames)
-{
-    return streams::stabilise(settings, frames, PixelFormat::I420);
 }
 
 Settings sized(PathMode mode)

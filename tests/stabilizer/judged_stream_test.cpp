@@ -18,6 +18,7 @@ using namespace regviafft;
 using streams::Bytes;
 using streams::Frame;
 using streams::Scene;
+using streams::stabilise;
 
 constexpr int kWidth = 320;
 constexpr int kHeight = 180;
@@ -34,20 +35,9 @@ Settings settingsFor(PathMode mode, bool tripod = false)
     return s;
 }
 
-std::vector<MotionRecord> stabilise(const Settings& settings, std::vector<Frame>& frames)
+std::vector<Frame> panning(const Scene& scene, int frames, int x0, int y0, int dx, int dy)
 {
-    return streams::stabilise(settings, frames, PixelFormat::I420);
-}
-
-// The camera's top-left corner on the scene, frame by frame, from (x0, y0).
-std::vector<Frame> filmed(const Scene& scene, int frames, int x0, int y0, int dx, int dy)
-{
-    std::vector<int> xs, ys;
-    for (int t = 0; t < frames; ++t) {
-        xs.push_back(x0 + dx * t);
-        ys.push_back(y0 + dy * t);
-    }
-    return streams::along(scene, xs, ys, kWidth, kHeight);
+    return streams::panning(scene, frames, x0, y0, dx, dy, kWidth, kHeight);
 }
 
 // What a frame of a fast move over a plain area looks like: its detail
@@ -76,7 +66,7 @@ void smear(Frame& frame)
 TEST(JudgedStream, AWrongMeasurementInASteadyPanIsReplacedNotACut)
 {
     const Scene scene(700, 300, 21);
-    std::vector<Frame> clean = filmed(scene, 60, 20, 40, 4, 1);
+    std::vector<Frame> clean = panning(scene, 60, 20, 40, 4, 1);
     std::vector<Frame> spoilt = clean;
     constexpr int kBad = 30;
     smear(spoilt[kBad]);
@@ -106,8 +96,8 @@ TEST(JudgedStream, CutsAreToldByContentInEveryModeButDesign)
     // A pan over one scene, a cut to another, then a cut to a shot of the
     // first scene from elsewhere: the same texture, another view.
     const Scene first(1200, 400, 31), second(700, 300, 32);
-    std::vector<Frame> frames = filmed(first, 30, 20, 40, 3, 1);
-    for (const std::vector<Frame>& shot : {filmed(second, 30, 30, 30, -2, 1), filmed(first, 30, 700, 150, 2, -1)})
+    std::vector<Frame> frames = panning(first, 30, 20, 40, 3, 1);
+    for (const std::vector<Frame>& shot : {panning(second, 30, 30, 30, -2, 1), panning(first, 30, 700, 150, 2, -1)})
         frames.insert(frames.end(), shot.begin(), shot.end());
     // An exposure step within the last shot is no cut.
     for (std::uint8_t& grey : frames[75].y)
@@ -131,7 +121,7 @@ TEST(JudgedStream, ATripodStreamIsHeldAtZero)
 {
     // A still camera whose sensor noise differs from frame to frame.
     const Scene scene(400, 300, 41);
-    std::vector<Frame> frames = filmed(scene, 40, 30, 50, 0, 0);
+    std::vector<Frame> frames = panning(scene, 40, 30, 50, 0, 0);
     std::mt19937 random(3);
     std::uniform_int_distribution<int> noise(-2, 2);
     for (Frame& f : frames)

@@ -48,13 +48,9 @@ auto outcome(const MotionRecord& r)
     return std::make_tuple(r.index, r.motionX, r.motionY, r.pathX, r.pathY, r.correctionX, r.correctionY);
 }
 
-// A camera that moves by (dx, dy) per frame from (x0, y0).
 std::vector<Frame> panning(const Scene& scene, int frames, int x0, int y0, int dx, int dy)
 {
-    std::vector<int> xs(frames), ys(frames);
-    for (int t = 0; t < frames; ++t)
-        xs[t] = x0 + dx * t, ys[t] = y0 + dy * t;
-    return streams::along(scene, xs, ys, kWidth, kHeight);
+    return streams::panning(scene, frames, x0, y0, dx, dy, kWidth, kHeight);
 }
 
 // A hand-held camera: a seeded walk of whole pixels within `reach` of (x0, y0).

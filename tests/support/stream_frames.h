@@ -97,6 +97,15 @@ inline std::vector<Frame> along(const Scene& scene, const std::vector<int>& xs,
     return frames;
 }
 
+// A camera whose corner moves by (dx, dy) per frame from (x0, y0).
+inline std::vector<Frame> panning(const Scene& scene, int frames, int x0, int y0, int dx, int dy, int w, int h)
+{
+    std::vector<int> xs(frames), ys(frames);
+    for (int t = 0; t < frames; ++t)
+        xs[t] = x0 + dx * t, ys[t] = y0 + dy * t;
+    return along(scene, xs, ys, w, h);
+}
+
 // Every record of the stream, pulled as soon as it is out, then the rest once
 // the stream is finished.
 inline std::vector<regviafft::MotionRecord> stabilise(regviafft::Stabilizer& stabilizer, std::vector<Frame>& frames,
@@ -115,8 +124,9 @@ inline std::vector<regviafft::MotionRecord> stabilise(regviafft::Stabilizer& sta
     return records;
 }
 
+// Planar 4:2:0 unless told otherwise: the command line's input.
 inline std::vector<regviafft::MotionRecord> stabilise(const regviafft::Settings& settings, std::vector<Frame>& frames,
-                                                      regviafft::PixelFormat format)
+                                                      regviafft::PixelFormat format = regviafft::PixelFormat::I420)
 {
     regviafft::Stabilizer stabilizer(settings);
     return stabilise(stabilizer, frames, format);
