@@ -1,6 +1,6 @@
 // Each camera path on its own, fed positions of known shape: a steady pan and
 // roll, a step, a shake beyond the budget, a restart, a still camera, a
-// tripod's lock; and when corrections are final.
+// tripod's lock.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -227,51 +227,6 @@ TEST(CameraPath, RestartForgetsThePathBefore)
             EXPECT_DOUBLE_EQ(whole[t].y, expected.y) << "frame " << t;
         }
     }
-}
-
-TEST(CameraPath, CorrectionsAreFinalInPushOrderAfterTheLookAhead)
-{
-    // Two frames on no path, then a path: every frame's correction comes out
-    // once, in order; off-path frames get none.
-    std::vector<PathSample> samples(2, PathSample{PathStep::Off, {}, false, true, {}});
-    for (int t = 0; t < 50; ++t)
-        samples.push_back({t == 0 ? PathStep::Start : PathStep::Follow, {std::sin(t / 3.0), 0.0, 0.0, 0.0}, false, true, {}});
-    LagPath lag(kLag, kSigma, kBudget);
-    CausalPath tracker(kTau, kWidth, kBudget);
-    Pose c;
-    size_t taken = 0;
-    for (size_t t = 0; t < samples.size(); ++t) {
-        lag.push(samples[t]);
-        tracker.push(samples[t]);
-        ASSERT_TRUE(tracker.take(c)) << "the tracker has no latency";
-        EXPECT_FALSE(tracker.take(c));
-        while (lag.take(c)) {
-            // An on-path correction waits for kLag frames after it.
-            EXPECT_TRUE(taken < 2 || taken + kLag <= t) << "frame " << taken << " at " << t;
-            if (taken < 2) {
-                EXPECT_EQ(c.x, 0.0);
-            }
-            ++taken;
-        }
-    }
-    EXPECT_EQ(taken, samples.size() - kLag);
-    lag.finish();
-    while (lag.take(c))
-        ++taken;
-    EXPECT_EQ(taken, samples.size());
-    // The design path hands back what the measurement applied, in order.
-    std::unique_ptr<CameraPath> design = makeCameraPath([] {
-        Settings s;
-        s.mode = PathMode::Design;
-        return s;
-    }());
-    for (int t = 0; t < 3; ++t)
-        design->push({PathStep::Follow, {}, false, true, {double(t), -double(t), 0.0, 0.0}});
-    for (int t = 0; t < 3; ++t) {
-        ASSERT_TRUE(design->take(c));
-        EXPECT_TRUE(c.x == t && c.y == -t);
-    }
-    EXPECT_FALSE(design->take(c));
 }
 
 TEST(CameraPath, RollIsSmoothedAndSpendsTheBudgetAtTheCorners)

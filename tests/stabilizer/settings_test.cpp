@@ -5,11 +5,13 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <tuple>
 #include <utility>
 
+#include "regviafft/options.h"
 #include "regviafft/stabilizer.h"
 
 namespace {
@@ -88,47 +90,58 @@ TEST(Settings, MeasurementDefaultsFollowTheFrameSize)
     EXPECT_EQ(*r.divisor, 2);
 }
 
-TEST(Settings, EachBadValueIsNamedWithItsValue)
+TEST(Settings, EachBadValueIsNamedWithItsValueAndItsOption)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     struct Case {
         const char* field;
+        const char* option;  // the command line's name for it; null where no option sets it
         std::function<void(Settings&)> spoil;
     };
     const Case cases[] = {
-        {"width", [](Settings& s) { s.width = 0; }},
-        {"height", [](Settings& s) { s.height = kMaxFrameSide + 1; }},
-        {"mode", [](Settings& s) { s.mode = static_cast<PathMode>(3); }},
-        {"border", [](Settings& s) { s.border = static_cast<Border>(-1); }},
-        {"lag", [](Settings& s) { s.lag = kMaxLag + 1; }},
-        {"lag", [](Settings& s) { s.lag = -1; }},
-        {"smoothness", [nan](Settings& s) { s.smoothness = nan; }},
-        {"smoothness", [](Settings& s) { s.smoothness = 0.0; }},
-        {"smoothness", [inf](Settings& s) { s.smoothness = inf; }},
-        {"budgetPercent", [nan](Settings& s) { s.budgetPercent = nan; }},
-        {"budgetPercent", [](Settings& s) { s.budgetPercent = 25.5; }},
-        {"budgetPercent", [](Settings& s) { s.budgetPercent = -0.1; }},
-        {"windowLength", [](Settings& s) { s.windowLength = -1; }},
-        {"steadyThreshold", [inf](Settings& s) { s.steadyThreshold = inf; }},
-        {"steadyThreshold", [nan](Settings& s) { s.steadyThreshold = nan; }},
-        {"divisor", [](Settings& s) { s.divisor = 0; }},
-        {"templateCount", [](Settings& s) { s.templateCount = 11; }},
-        {"templateWidth", [](Settings& s) { s.templateWidth = 641; }},
-        {"templateHeight", [](Settings& s) { s.divisor = 4; s.templateHeight = 3; }},
-        {"marginX", [](Settings& s) { s.templateWidth = 600; s.marginX = 21; }},
-        {"marginY", [](Settings& s) { s.marginY = -1; }},
+        {"width", nullptr, [](Settings& s) { s.width = 0; }},
+        {"height", nullptr, [](Settings& s) { s.height = kMaxFrameSide + 1; }},
+        {"mode", "mode", [](Settings& s) { s.mode = static_cast<PathMode>(3); }},
+        {"border", "border", [](Settings& s) { s.border = static_cast<Border>(-1); }},
+        {"lag", "lag", [](Settings& s) { s.lag = kMaxLag + 1; }},
+        {"lag", "lag", [](Settings& s) { s.lag = -1; }},
+        {"smoothness", "smoothness", [nan](Settings& s) { s.smoothness = nan; }},
+        {"smoothness", "smoothness", [](Settings& s) { s.smoothness = 0.0; }},
+        {"smoothness", "smoothness", [inf](Settings& s) { s.smoothness = inf; }},
+        {"budgetPercent", "budget", [nan](Settings& s) { s.budgetPercent = nan; }},
+        {"budgetPercent", "budget", [](Settings& s) { s.budgetPercent = 25.5; }},
+        {"budgetPercent", "budget", [](Settings& s) { s.budgetPercent = -0.1; }},
+        {"windowLength", "window", [](Settings& s) { s.windowLength = -1; }},
+        {"steadyThreshold", "steady-threshold", [inf](Settings& s) { s.steadyThreshold = inf; }},
+        {"steadyThreshold", "steady-threshold", [nan](Settings& s) { s.steadyThreshold = nan; }},
+        {"divisor", "divisor", [](Settings& s) { s.divisor = 0; }},
+        {"templateCount", "templates", [](Settings& s) { s.templateCount = 11; }},
+        {"templateWidth", "template-size", [](Settings& s) { s.templateWidth = 641; }},
+        {"templateWidth", "template-size", [](Settings& s) { s.templateWidth = 0; s.templateHeight = 32; }},
+        {"templateHeight", "template-size", [](Settings& s) { s.divisor = 4; s.templateHeight = 3; }},
+        {"marginX", "margins", [](Settings& s) { s.templateWidth = 600; s.marginX = 21; }},
+        {"marginY", "margins", [](Settings& s) { s.marginY = -1; }},
+        {"marginY", "margins", [](Settings& s) { s.marginY = 200; }},
     };
     for (const Case& c : cases) {
         Settings s = sized(640, 360);
         c.spoil(s);
-        const std::string message = refusal(s);
-        EXPECT_EQ(message.rfind(std::string("Settings.") + c.field + " must be", 0), 0u) << c.field << ": " << message;
-        EXPECT_NE(message.find("got"), std::string::npos) << message;
         try {
             resolveSettings(s);
+            ADD_FAILURE() << c.field << " was accepted";
         } catch (const SettingsError& e) {
+            const std::string message = e.what();
+            EXPECT_EQ(message.rfind(std::string("Settings.") + c.field + " must be", 0), 0u) << c.field << ": " << message;
+            EXPECT_NE(message.find("got"), std::string::npos) << message;
             EXPECT_EQ(e.field(), c.field);
+            // Hosts report it under the option that sets the field.
+            const std::optional<OptionError> option = asOptionError(e);
+            ASSERT_EQ(option.has_value(), c.option != nullptr) << c.field;
+            if (option) {
+                EXPECT_EQ(option->name(), c.option);
+                EXPECT_EQ(option->rule(), e.rule());
+            }
         }
         // The stabiliser refuses them alike.
         EXPECT_THROW(Stabilizer{s}, std::invalid_argument) << c.field;

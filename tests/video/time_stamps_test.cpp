@@ -53,9 +53,9 @@ std::vector<std::int64_t> inOrder(size_t count)
 
 TEST(TimeStamps, FramesBetweenStampsAreSpacedEvenlyAndKeepTheirOrder)
 {
-    // Two missing between 100 and 190: a third of the gap each, rounded down.
-    const Filled filled = fill({100, kNone, kNone, 190, 230});
-    EXPECT_EQ(filled.stamps, (std::vector<std::int64_t>{100, 130, 160, 190, 230}));
+    // Two missing between 100 and 200: a third of the gap each, rounded down.
+    const Filled filled = fill({100, kNone, kNone, 200, 240});
+    EXPECT_EQ(filled.stamps, (std::vector<std::int64_t>{100, 133, 166, 200, 240}));
     EXPECT_EQ(filled.order, inOrder(5));
 }
 
