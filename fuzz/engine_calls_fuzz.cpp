@@ -15,6 +15,13 @@ constexpr int kSlots = 3;
 constexpr int kMaxOperations = 24;
 // Buffers of at most this many complex elements are handed to compute.
 constexpr std::int64_t kMaxElements = 1 << 16;
+// The longest length the engine accepts (a power of two; other lengths stop
+// at a quarter of it).
+constexpr std::int64_t kLongestAcceptedLength = 1 << 26;
+// A commit allocates one workspace share per user thread, of a few complex
+// elements per element of the longest length: user-thread counts whose
+// shares would add up to gigabytes are left out, like lengths at the limits.
+constexpr std::int64_t kMaxUserThreadElements = 1 << 20;
 
 struct Layout {
     std::int32_t offset = 0;
@@ -33,15 +40,23 @@ struct Model {
     bool committed = false;
 };
 
+// Any word reaches the tests that run before a length is checked. One the
+// engine would accept is folded below kMaxElements: a plan for a length in
+// the millions, grouped for the columns of a plane, takes gigabytes.
+std::int32_t anyLength(FuzzBytes& b)
+{
+    const auto word = static_cast<std::int32_t>(b.word());
+    return word > kMaxElements && word <= kLongestAcceptedLength ? static_cast<std::int32_t>(word % kMaxElements)
+                                                                  : word;
+}
+
 std::int32_t interestingLength(FuzzBytes& b)
 {
     // Lengths just beyond the engine's limits must be refused without
     // allocating; those at the limits would take gigabytes and are left out.
-    // Any word at all reaches the tests that run before a length is checked.
     return b.pick<std::int32_t>({0, 1, 2, 3, 4, 5, 7, 8, 12, 16, 17, 25, 32, 33, 48, 64, 75, 79, 97, 128,
                                  -1, (1 << 24) + 1, (1 << 26) + 1, INT32_MAX,
-                                 static_cast<std::int32_t>(b.range(0, 300)),
-                                 static_cast<std::int32_t>(b.word())});
+                                 static_cast<std::int32_t>(b.range(0, 300)), anyLength(b)});
 }
 
 std::int32_t interestingInt(FuzzBytes& b)
@@ -105,6 +120,20 @@ void create(Model& m, FuzzBytes& b)
         m.lengths[k] = lengths[k];
 }
 
+std::int64_t longestLength(const Model& m)
+{
+    std::int64_t longest = 1;
+    for (int k = 0; k < m.dimension && k < 7; ++k)
+        longest = m.lengths[k] > longest ? m.lengths[k] : longest;
+    return longest;
+}
+
+bool asksGigabytes(const Model& m, std::int32_t parameter, std::int32_t value)
+{
+    return parameter == DFT_NUMBER_OF_USER_THREADS && value > 1 &&
+           static_cast<std::int64_t>(value) * longestLength(m) > kMaxUserThreadElements;
+}
+
 void setValue(Model& m, FuzzBytes& b)
 {
     const std::int32_t parameter = static_cast<std::int32_t>(b.range(-2, 28));
@@ -130,6 +159,8 @@ void setValue(Model& m, FuzzBytes& b)
         status = DftSetValue(m.handle, parameter, text.data());
     } else {
         const std::int32_t value = b.flag() ? static_cast<std::int32_t>(b.range(-4, 70)) : interestingInt(b);
+        if (asksGigabytes(m, parameter, value))
+            return;
         status = DftSetValue(m.handle, parameter, value);
         if (status == DFT_NO_ERROR) {
             if (parameter == DFT_NUMBER_OF_TRANSFORMS)

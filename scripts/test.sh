@@ -31,7 +31,9 @@ echo "== AddressSanitizer and UndefinedBehaviorSanitizer build"
 configure_and_build "$build_root/asan" -DCMAKE_CXX_COMPILER=clang++ \
   -DREGVIAFFT_SANITIZE=address,undefined \
   -DREGVIAFFT_BUILD_BENCH=OFF -DREGVIAFFT_BUILD_PYTHON=OFF -DREGVIAFFT_BUILD_GSTREAMER=OFF
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+# One allocation above the fuzzers' memory limit fails here too, so that
+# their out-of-memory reproducers stay regressions.
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:max_allocation_size_mb=2560 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions=$PWD/tests/leak_suppressions.txt \
   ctest --test-dir "$build_root/asan" --output-on-failure -j "$jobs"
 
