@@ -314,6 +314,16 @@ std::vector<clips::Subject> largeSubject(const cv::Mat& photo, int frames)
     return {s};
 }
 
+std::vector<clips::Subject> swingingSubject(const cv::Mat& photo, int frames)
+{
+    // A textured object a quarter of the frame's area swung to and fro by a
+    // hand, before a plain wall that holds far less texture than it does.
+    clips::Subject s{clips::subjectLook(photo, kWidth / 2, kHeight / 2, 9), {}};
+    for (int t = 0; t < frames; ++t)
+        s.path.push_back({0.3 * kWidth * std::sin(t / 8.0), 0.1 * kHeight * std::sin(t / 6.0)});
+    return {s};
+}
+
 std::vector<clips::Subject> walkers(const cv::Mat& photo, int frames)
 {
     // Five small figures walking at their own pace, with a bob in their step.
@@ -348,11 +358,15 @@ std::vector<Clip> makeClips(const cv::Mat& photo, int frames)
         {"swing pan, blurred", shaken(whipPan(frames, 360.0), {1.5, 108}), false, true},
         {"fast pan, faint, blurred", shaken(whipPan(frames, 280.0), {1.5, 109}), true, true},
         {"three cuts", {}},
+        {"fixed, subject, plain wall", tripod(frames), true},
     };
     for (Clip& c : list) {
         if (c.name == "fixed, large subject") {
             c.fixed = true;
             c.subjects = largeSubject(photo, frames);
+        } else if (c.name == "fixed, subject, plain wall") {
+            c.fixed = true;
+            c.subjects = swingingSubject(photo, frames);
         } else if (c.name == "fixed, walkers") {
             c.fixed = true;
             c.subjects = walkers(photo, frames);

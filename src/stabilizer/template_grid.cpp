@@ -8,11 +8,11 @@
 namespace regviafft {
 namespace {
 
-// A cell whose best spot scores below this share of the best cell's is left
-// empty: it holds too little structure to register.
-constexpr double kLeastTextureShare = 0.02;
-// Below this (squared grey levels per pixel) a spot is plain or noise.
-constexpr double kLeastTexture = 1.0;
+// Below this (squared grey levels per pixel) a spot is plain and its cell is
+// left empty. Each cell is judged on its own, not against the others: before
+// a plain wall the faint cells are all that tells the camera from a strongly
+// textured subject, and a clean video's faint marks measure well.
+constexpr double kLeastTexture = 0.25;
 // Candidate corners are tried this many pixels apart: finer changes nothing
 // a template of a few tens of pixels would notice.
 constexpr int kSearchStep = 2;
@@ -59,6 +59,8 @@ GridSpot bestInCell(const TextureMap& texture, const GridGeometry& grid, int cel
             if (score > best.texture)
                 best = {left, top, score};
         }
+    if (best.texture < kLeastTexture)
+        best.texture = 0.0;
     return best;
 }
 
@@ -108,24 +110,15 @@ double TextureMap::at(int left, int top) const
 std::vector<GridSpot> placeOnGrid(const TextureMap& texture, const GridGeometry& grid)
 {
     std::vector<GridSpot> spots;
-    double best = 0.0;
-    for (int cell = 0; cell < grid.columns * grid.rows; ++cell) {
+    for (int cell = 0; cell < grid.columns * grid.rows; ++cell)
         spots.push_back(bestInCell(texture, grid, cell, nullptr));
-        best = std::max(best, spots.back().texture);
-    }
-    for (GridSpot& spot : spots)
-        if (spot.texture < std::max(kLeastTexture, kLeastTextureShare * best))
-            spot.texture = 0.0;
     return spots;
 }
 
 GridSpot respotInCell(const TextureMap& texture, const GridGeometry& grid, int cell,
                       const GridSpot& avoid)
 {
-    GridSpot spot = bestInCell(texture, grid, cell, &avoid);
-    if (spot.texture < kLeastTexture)
-        spot.texture = 0.0;
-    return spot;
+    return bestInCell(texture, grid, cell, &avoid);
 }
 
 }  // namespace regviafft
