@@ -131,7 +131,7 @@ void CameraMotion::followCamera(MotionFit& fit)
 {
     const std::vector<TemplateObservation>& observations = grid_.observations();
     const double uncertainty = fit.residual / std::sqrt(std::max(1, fit.inliers));
-    still_.observe(fit.held ? 0.0 : strayOver(observations, fit.motion, {}, options_, &fit), uncertainty);
+    still_.observe(strayOver(observations, fit.motion, {}, options_, &fit), uncertainty);
     // Motion within the measurement's noise is none: a still camera's path
     // stays where it is instead of wandering with the noise.
     if (still_.quiet())

@@ -227,7 +227,9 @@ MotionFit fitCameraMotion(const std::vector<TemplateObservation>& observations,
     std::vector<int> members = scorer.agreeing(options.expected);
     fit.held = options.holdExpected && static_cast<int>(members.size()) >= options.leastHeldTemplates &&
                scorer.coverage(members) >= options.leastHeldCoverage;
-    if (!fit.held) {
+    if (fit.held) {
+        fit.motion = solveNear(points, members, options.expected, options.inlierRadius, options.model);
+    } else {
         double bestScore = -1.0;
         for (const Similarity& proposal : proposals(points, options)) {
             std::vector<int> agreeing = scorer.agreeing(proposal);

@@ -33,9 +33,10 @@ struct FitOptions {
     double inlierRadius = 1.0; // a template within this many pixels of the motion agrees with it
     Similarity expected;       // the motion the camera's recent frames predict
     double expectedSpread = 1.0;  // how far, in pixels, a real motion strays from the prediction
-    // The expected motion is taken as it is whenever enough of the picture
-    // agrees with it (this many templates, spread over this share of the
-    // extent of all of them): a still camera is not moved by a subject.
+    // Whenever enough of the picture agrees with the expected motion (this
+    // many templates, spread over this share of the extent of all of them),
+    // the motion is fitted to those templates alone: a still camera is not
+    // moved by a subject, yet a pan that starts slowly is seen.
     bool holdExpected = false;
     int leastHeldTemplates = 3;
     double leastHeldCoverage = 0.3;
@@ -47,7 +48,7 @@ struct MotionFit {
     int inliers = 0;
     double support = 0.0;      // share of the measured templates' peak weight that agrees
     double residual = 0.0;     // rms distance of the agreeing templates from the motion, pixels
-    bool held = false;         // the expected motion was held
+    bool held = false;         // fitted to the templates that agree with the expected motion
 };
 
 // The fit over the measured observations; with fewer than the model needs,

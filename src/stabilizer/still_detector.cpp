@@ -27,7 +27,7 @@ void StillDetector::observe(double movement, double uncertainty)
 
 void StillDetector::restart()
 {
-    quietFrames_ = kQuietFrames;
+    quietFrames_ = kStillFrames;
 }
 
 bool StillDetector::quiet() const

@@ -18,8 +18,10 @@ public:
     bool quiet() const;
     // And for about a second: a still camera.
     bool still() const;
-    // A new path: its camera counts as quiet until a frame moves measurably,
-    // and as still after a run of quiet frames.
+    // A new shot: its camera counts as still until a frame moves measurably.
+    // A subject that moves from the first frame on would otherwise be fitted
+    // before the still camera had a second to show itself; the hold fits the
+    // still part's own motion, so a camera that does move is seen at once.
     void restart();
 
 private:

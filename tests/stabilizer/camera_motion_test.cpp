@@ -95,6 +95,26 @@ TEST(CameraMotion, ASubjectCrossingAStillSceneMovesNothingAndItsTemplatesMove)
     }
 }
 
+TEST(CameraMotion, AStillShotThatStartsASlowPanIsFollowed)
+{
+    // Still for 35 frames, then the content drifts 0.5 px a frame: less than
+    // a template's agreement radius, so only the measured motion of the still
+    // part tells the pan from a still camera.
+    constexpr int kStill = 35, kFrames = 75;
+    constexpr double kDrift = 0.5;
+    std::vector<Frame> frames;
+    for (int t = 0; t < kFrames; ++t) {
+        const double x = t < kStill ? 0.0 : kDrift * (t - kStill);
+        frames.emplace_back(synthetic::texturedView(kWidth, kHeight, 5, {x, 0.0, 0.0, 1.0}), kWidth, kHeight);
+    }
+    for (const PathMode mode : {PathMode::Causal, PathMode::Lag}) {
+        const std::vector<MotionRecord> records = stabilise(sized(mode), frames);
+        ASSERT_EQ(records.size(), frames.size());
+        EXPECT_EQ(records[kStill - 1].pathX, 0.0);
+        EXPECT_NEAR(std::fabs(records.back().pathX), kDrift * (kFrames - 1 - kStill), 1.0);
+    }
+}
+
 TEST(CameraMotion, AKnownTurnAndZoomComeBack)
 {
     const double degree = kPi / 180.0;

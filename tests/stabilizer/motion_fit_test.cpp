@@ -140,6 +140,16 @@ TEST(MotionFit, AStillCameraIsHeldWhileThePictureAgrees)
     EXPECT_EQ(held.motion.x, 0.0);
     EXPECT_EQ(held.motion.angle, 0.0);
     EXPECT_EQ(held.inliers, 12);
+    // A pan that starts slowly moves the still half by less than the
+    // agreement radius: still held, and its motion measured, not zero.
+    std::vector<TemplateObservation> creeping = observations;
+    for (TemplateObservation& o : creeping)
+        if (o.x >= 320.0)
+            o.shiftX = 0.4;
+    const MotionFit crept = fitCameraMotion(creeping, hold);
+    EXPECT_TRUE(crept.held);
+    EXPECT_NEAR(crept.motion.x, 0.4, 1e-9);
+    EXPECT_EQ(crept.inliers, 12);
     // When nothing stands still any more the camera moved: no hold.
     moveBy(observations, {2.5, -1.0, 0.0, 1.0});
     const MotionFit moved = fitCameraMotion(observations, hold);
