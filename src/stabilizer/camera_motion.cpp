@@ -27,6 +27,10 @@ constexpr int kLeastInliersToRespot = 3;
 // A camera on a tripod stands still whenever any two templates say so, even
 // where a subject fills the rest of the picture.
 constexpr int kLeastTripodTemplates = 2;
+// A shot's camera presumed still gives way when nearly the whole picture
+// moves on this many frames in a row; one frame of a subject swung wide is
+// not enough, and the shake of the first frames is all that is lost.
+constexpr int kPresumptionFrames = 3;
 constexpr double kDegreesPerRadian = 57.29577951308232;
 
 double median(std::vector<double> values)
@@ -99,6 +103,7 @@ bool CameraMotion::start(MotionRecord& record)
     still_.restart();
     judge_.restart();
     outlierFrames_.assign(grid_.count(), 0);
+    movedAgainstPresumption_ = 0;
     fillRecord(fitCameraMotion(grid_.observations(), options_), record);
     return true;
 }
@@ -107,12 +112,16 @@ JudgedMotion CameraMotion::measure(MotionRecord& record)
 {
     const std::vector<TemplateObservation>& observations = grid_.measure();
     options_.holdExpected = tripod_ || still_.still();
+    options_.presumedHold = !tripod_ && still_.presumed();
     if (options_.holdExpected)
         options_.expected = {};
     JudgedMotion judged;
     judged.predicted = options_.expected;
     judged.held = options_.holdExpected;
     MotionFit fit = fitCameraMotion(observations, options_);
+    movedAgainstPresumption_ = fit.wholePictureMoved ? movedAgainstPresumption_ + 1 : 0;
+    if (movedAgainstPresumption_ >= kPresumptionFrames)
+        still_.moved();
     const Judgement judgement = judge_.judge(fit, agreeingPeak(observations, fit));
     judged.reliable = judgement.reliable;
     if (judged.reliable) {

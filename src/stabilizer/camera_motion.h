@@ -57,6 +57,7 @@ private:
     double leastSpread_;             // pixels: the floor of the expected motion's spread
     bool tripod_;                    // the camera is meant to stand still
     std::vector<int> outlierFrames_; // per template: frames in a row it disagreed
+    int movedAgainstPresumption_ = 0; // frames in a row nearly the whole picture moved while presumed still
 };
 
 }  // namespace regviafft

@@ -21,6 +21,10 @@ constexpr double kLeastPairDistance = 8.0;
 // Refinement rounds: least squares over the agreeing templates, then the
 // agreement again under the refined motion.
 constexpr int kRefinements = 2;
+// A consensus spread this wide (as a share of all the templates' spread)
+// moves nearly the whole picture: a subject, even a large one, leaves more
+// of it still.
+constexpr double kWholePictureCoverage = 0.85;
 
 struct Point {
     double px, py;  // this frame, relative to the centre
@@ -191,6 +195,43 @@ std::vector<Similarity> proposals(const std::vector<Point>& points, const FitOpt
     return proposed;
 }
 
+struct Consensus {
+    Similarity motion;
+    std::vector<int> members;
+};
+
+// Whether a consensus is another motion than the one `held` agrees with:
+// it leaves most of those templates out.
+bool movesOthers(const Consensus& c, const std::vector<int>& held)
+{
+    size_t shared = 0;
+    for (int i : held)
+        shared += std::count(c.members.begin(), c.members.end(), i);
+    return 2 * shared < held.size();
+}
+
+// The proposal the most of the picture agrees with, refined.
+Consensus bestConsensus(const std::vector<Point>& points, const FitOptions& options, const Scorer& scorer,
+                        size_t needed)
+{
+    Consensus best;
+    double bestScore = -1.0;
+    for (const Similarity& proposal : proposals(points, options)) {
+        std::vector<int> agreeing = scorer.agreeing(proposal);
+        const double score = scorer.score(proposal, agreeing);
+        if (score > bestScore) {
+            bestScore = score;
+            best.members.swap(agreeing);
+            best.motion = proposal;
+        }
+    }
+    for (int round = 0; round < kRefinements && best.members.size() >= needed; ++round) {
+        best.motion = solveNear(points, best.members, best.motion, options.inlierRadius, options.model);
+        best.members = scorer.agreeing(best.motion);
+    }
+    return best;
+}
+
 }  // namespace
 
 double Similarity::mapX(double px, double py) const
@@ -228,22 +269,16 @@ MotionFit fitCameraMotion(const std::vector<TemplateObservation>& observations,
     fit.held = options.holdExpected && static_cast<int>(members.size()) >= options.leastHeldTemplates &&
                scorer.coverage(members) >= options.leastHeldCoverage;
     if (fit.held) {
+        if (options.presumedHold) {
+            const Consensus best = bestConsensus(points, options, scorer, needed);
+            fit.wholePictureMoved =
+                movesOthers(best, members) && scorer.coverage(best.members) >= kWholePictureCoverage;
+        }
         fit.motion = solveNear(points, members, options.expected, options.inlierRadius, options.model);
     } else {
-        double bestScore = -1.0;
-        for (const Similarity& proposal : proposals(points, options)) {
-            std::vector<int> agreeing = scorer.agreeing(proposal);
-            const double score = scorer.score(proposal, agreeing);
-            if (score > bestScore) {
-                bestScore = score;
-                members.swap(agreeing);
-                fit.motion = proposal;
-            }
-        }
-        for (int round = 0; round < kRefinements && members.size() >= needed; ++round) {
-            fit.motion = solveNear(points, members, fit.motion, options.inlierRadius, options.model);
-            members = scorer.agreeing(fit.motion);
-        }
+        Consensus best = bestConsensus(points, options, scorer, needed);
+        fit.motion = best.motion;
+        members = std::move(best.members);
     }
     double agreeingWeight = 0.0, squares = 0.0;
     for (int i : members) {

@@ -40,6 +40,11 @@ struct FitOptions {
     bool holdExpected = false;
     int leastHeldTemplates = 3;
     double leastHeldCoverage = 0.3;
+    // A hold presumed rather than earned (a shot's first second): the fit
+    // also says whether a consensus moving nearly the whole picture
+    // disagreed with it, as a caption band across a moving picture does and
+    // a wall around a subject does not.
+    bool presumedHold = false;
 };
 
 struct MotionFit {
@@ -49,6 +54,7 @@ struct MotionFit {
     double support = 0.0;      // share of the measured templates' peak weight that agrees
     double residual = 0.0;     // rms distance of the agreeing templates from the motion, pixels
     bool held = false;         // fitted to the templates that agree with the expected motion
+    bool wholePictureMoved = false;  // a presumed hold, against a consensus over nearly the whole picture
 };
 
 // The fit over the measured observations; with fewer than the model needs,

@@ -21,6 +21,7 @@ constexpr int kNoiseFrames = 30;
 void StillDetector::observe(double movement, double uncertainty)
 {
     ++frames_;
+    ++shotFrames_;
     noise_ += (uncertainty - noise_) / std::min(frames_, kNoiseFrames);
     quietFrames_ = movement <= std::max(floor_, kNoiseMultiple * noise_) ? quietFrames_ + 1 : 0;
 }
@@ -28,6 +29,17 @@ void StillDetector::observe(double movement, double uncertainty)
 void StillDetector::restart()
 {
     quietFrames_ = kStillFrames;
+    shotFrames_ = 0;
+}
+
+void StillDetector::moved()
+{
+    quietFrames_ = 0;
+}
+
+bool StillDetector::presumed() const
+{
+    return still() && shotFrames_ < kStillFrames;
 }
 
 bool StillDetector::quiet() const

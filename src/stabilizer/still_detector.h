@@ -18,6 +18,10 @@ public:
     bool quiet() const;
     // And for about a second: a still camera.
     bool still() const;
+    // Still only because the shot has just begun, not yet for a second.
+    bool presumed() const;
+    // The camera is known to move, whatever its fitted motion said.
+    void moved();
     // A new shot: its camera counts as still until a frame moves measurably.
     // A subject that moves from the first frame on would otherwise be fitted
     // before the still camera had a second to show itself; the hold fits the
@@ -29,6 +33,7 @@ private:
     double noise_ = 0.0;  // the measurement's uncertainty, averaged over recent frames
     int frames_ = 0;      // frames observed, for the average's start
     int quietFrames_ = 0;
+    int shotFrames_ = 0;  // frames observed since the shot began
 };
 
 }  // namespace regviafft

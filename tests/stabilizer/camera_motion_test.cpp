@@ -4,6 +4,7 @@
 // known turn and zoom come back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -112,6 +113,32 @@ TEST(CameraMotion, AStillShotThatStartsASlowPanIsFollowed)
         ASSERT_EQ(records.size(), frames.size());
         EXPECT_EQ(records[kStill - 1].pathX, 0.0);
         EXPECT_NEAR(std::fabs(records.back().pathX), kDrift * (kFrames - 1 - kStill), 1.0);
+    }
+}
+
+TEST(CameraMotion, ACaptionOverAShakenPictureDoesNotHoldItStill)
+{
+    // A hand-held shake from the first frame, under a caption band burnt
+    // into the bottom of every frame: the caption stands still, the picture
+    // around it moves, so the camera is not taken as still for long.
+    constexpr int kFrames = 30, kPresumed = 10;
+    const Bytes caption = synthetic::texturedFrame(kWidth - 40, 50, 9);
+    std::vector<Frame> plain, captioned;
+    for (int t = 0; t < kFrames; ++t) {
+        const synthetic::Placing shake{std::round(3.0 * std::sin(t * 1.3)), std::round(2.0 * std::cos(t * 0.9)), 0.0, 1.0};
+        Bytes grey = synthetic::texturedView(kWidth, kHeight, 5, shake);
+        plain.emplace_back(grey, kWidth, kHeight);
+        for (int r = 0; r < 50; ++r)
+            std::copy_n(&caption[static_cast<size_t>(r) * (kWidth - 40)], kWidth - 40,
+                        &grey[static_cast<size_t>(kHeight - 70 + r) * kWidth + 20]);
+        captioned.emplace_back(grey, kWidth, kHeight);
+    }
+    const std::vector<MotionRecord> truth = stabilise(sized(PathMode::Causal), plain);
+    const std::vector<MotionRecord> records = stabilise(sized(PathMode::Causal), captioned);
+    ASSERT_EQ(records.size(), truth.size());
+    for (int t = kPresumed; t < kFrames; ++t) {
+        EXPECT_NEAR(records[t].motionX, truth[t].motionX, 0.5) << "frame " << t;
+        EXPECT_NEAR(records[t].motionY, truth[t].motionY, 0.5) << "frame " << t;
     }
 }
 

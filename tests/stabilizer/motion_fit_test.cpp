@@ -150,6 +150,25 @@ TEST(MotionFit, AStillCameraIsHeldWhileThePictureAgrees)
     EXPECT_TRUE(crept.held);
     EXPECT_NEAR(crept.motion.x, 0.4, 1e-9);
     EXPECT_EQ(crept.inliers, 12);
+    // Presumed rather than earned, the hold says when a consensus moving
+    // nearly the whole picture disagreed: the three upper rows against a
+    // still caption row, but not a subject in the middle against the wall
+    // around it.
+    std::vector<TemplateObservation> captioned = grid(), subject = grid();
+    for (TemplateObservation& o : captioned)
+        if (o.y < 300.0)
+            o.shiftX = 2.0;
+    for (TemplateObservation& o : subject)
+        if (std::fabs(o.x - kCentreX) < 200.0 && std::fabs(o.y - kCentreY) < 100.0)
+            o.shiftX = 2.0, o.peak = 0.9;
+    FitOptions presumed = hold;
+    presumed.presumedHold = true;
+    for (const auto& [observed, moved] : {std::pair{&captioned, true}, std::pair{&subject, false}}) {
+        const MotionFit fit = fitCameraMotion(*observed, presumed);
+        EXPECT_TRUE(fit.held);
+        EXPECT_EQ(fit.wholePictureMoved, moved);
+        EXPECT_FALSE(fitCameraMotion(*observed, hold).wholePictureMoved);
+    }
     // When nothing stands still any more the camera moved: no hold.
     moveBy(observations, {2.5, -1.0, 0.0, 1.0});
     const MotionFit moved = fitCameraMotion(observations, hold);
