@@ -324,6 +324,16 @@ std::vector<clips::Subject> swingingSubject(const cv::Mat& photo, int frames)
     return {s};
 }
 
+std::vector<clips::Subject> caption(const cv::Mat& photo, const clips::CameraTrack& track)
+{
+    // A band of text burnt into every frame near its bottom: it moves with
+    // the camera, so it stands still in the picture while the scene shakes.
+    clips::Subject s{clips::subjectLook(photo, kWidth * 4 / 5, kHeight / 8, 31), {}};
+    for (const clips::CameraSample& c : track)
+        s.path.push_back({c.x, c.y + kHeight * 0.36});
+    return {s};
+}
+
 std::vector<clips::Subject> walkers(const cv::Mat& photo, int frames)
 {
     // Five small figures walking at their own pace, with a bob in their step.
@@ -359,6 +369,7 @@ std::vector<Clip> makeClips(const cv::Mat& photo, int frames)
         {"fast pan, faint, blurred", shaken(whipPan(frames, 280.0), {1.5, 109}), true, true},
         {"three cuts", {}},
         {"fixed, subject, plain wall", tripod(frames), true},
+        {"hand-held walk, caption", shaken(walk(frames, 6.0, 11), {2.5, 101})},
     };
     for (Clip& c : list) {
         if (c.name == "fixed, large subject") {
@@ -367,6 +378,8 @@ std::vector<Clip> makeClips(const cv::Mat& photo, int frames)
         } else if (c.name == "fixed, subject, plain wall") {
             c.fixed = true;
             c.subjects = swingingSubject(photo, frames);
+        } else if (c.name == "hand-held walk, caption") {
+            c.subjects = caption(photo, c.track);
         } else if (c.name == "fixed, walkers") {
             c.fixed = true;
             c.subjects = walkers(photo, frames);
