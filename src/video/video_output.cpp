@@ -33,6 +33,17 @@ void copySideData(const AVStream* from, AVStream* to)
     }
 }
 
+// `target` emptied and given buffers of its own for a frame of this format
+// and size; `failure` names what could not be done.
+void allocateFrame(AVFrame* target, int format, int width, int height, const char* failure)
+{
+    av_frame_unref(target);
+    target->format = format;
+    target->width = width;
+    target->height = height;
+    check(av_frame_get_buffer(target, 0), failure);
+}
+
 }  // namespace
 
 std::vector<std::string> videoEncoderNames()
@@ -164,11 +175,7 @@ AVFrame* VideoOutput::padToEncoder(AVFrame* frame)
 {
     if (!padded_)
         return frame;
-    av_frame_unref(paddedFrame_.get());
-    paddedFrame_->format = frame->format;
-    paddedFrame_->width = encoder_->width;
-    paddedFrame_->height = encoder_->height;
-    check(av_frame_get_buffer(paddedFrame_.get(), 0), "cannot pad a frame");
+    allocateFrame(paddedFrame_.get(), frame->format, encoder_->width, encoder_->height, "cannot pad a frame");
     padFrame(frame, paddedFrame_.get());
     check(av_frame_copy_props(paddedFrame_.get(), frame), "cannot pad a frame");
     return paddedFrame_.get();
@@ -178,11 +185,7 @@ AVFrame* VideoOutput::convertForEncoder(AVFrame* frame)
 {
     if (!converter_)
         return frame;
-    av_frame_unref(converted_.get());
-    converted_->format = encoder_->pix_fmt;
-    converted_->width = frame->width;
-    converted_->height = frame->height;
-    check(av_frame_get_buffer(converted_.get(), 0), "cannot convert a frame");
+    allocateFrame(converted_.get(), encoder_->pix_fmt, frame->width, frame->height, "cannot convert a frame");
     sws_scale(converter_.get(), frame->data, frame->linesize, 0, frame->height, converted_->data,
               converted_->linesize);
     check(av_frame_copy_props(converted_.get(), frame), "cannot convert a frame");
